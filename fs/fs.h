@@ -1,0 +1,19 @@
+#pragma once
+// The file-system functions: existence and attribute tests, delete, copy and move.
+// Every failure is a plain false; none of them throws or records an error.
+#include "text/dstring.h"
+
+bool ExisteFichero(const DString& path);
+bool ExisteCarpeta(const DString& path, bool carpeta_de);
+bool EsSoloLectura(const DString& path);
+bool EsOculto(const DString& path);
+bool BorraFichero(const DString& path);
+// Copies content, last-write time and permissions. The destination name appears only when
+// the whole copy is on disk; with fail_if_exists an existing file is never replaced.
+bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists);
+// Never replaces an existing file.
+bool MueveFichero(const DString& src, const DString& dst);
+// Creates the last component of path only (its parent must exist).
+bool CreaCarpeta(const DString& path);
+// The system's error code of the last failed call on this thread.
+unsigned long UltimoErrorSistema();
