@@ -1,0 +1,39 @@
+#pragma once
+// Native file access for the file object: a system file handle with 64-bit positions, and
+// C streams opened by a library path. Paths are UTF-8 library paths.
+#include <cstdint>
+#include <cstdio>
+
+namespace platform {
+
+// A system file handle; null while closed.
+using FileHandle = void*;
+
+enum FileAccess : unsigned { kAccessRead = 1, kAccessWrite = 2 };
+enum class FileDisposition {
+    open_existing, // the file must exist
+    create_always, // created, or emptied when it exists
+    open_always,   // created when missing, content kept
+};
+enum class SeekFrom { begin, current, end };
+
+// Opens a regular file (never a folder). share_read lets others read it while it is open;
+// without it the file is opened exclusively where the system supports that. Null on failure.
+FileHandle file_open(const char* path, unsigned access, FileDisposition disposition,
+                     bool share_read);
+void file_close(FileHandle h);
+// Transfers up to n bytes and stores the count done; false when the system call failed.
+bool file_read(FileHandle h, void* buf, uint32_t n, uint32_t* done);
+bool file_write(FileHandle h, const void* buf, uint32_t n, uint32_t* done);
+// Moves the position and answers the new one, or -1 when the system refused.
+int64_t file_seek(FileHandle h, int64_t distance, SeekFrom from);
+// Ends the file at the current position.
+bool file_set_end(FileHandle h);
+
+// A C stream on a library path; mode is a C mode text such as "rb".
+std::FILE* stream_open(const char* path, const char* mode);
+// 64-bit stream positions; stream_seek answers 0 on success like fseek.
+int stream_seek(std::FILE* f, int64_t offset, SeekFrom from);
+int64_t stream_tell(std::FILE* f);
+
+} // namespace platform
