@@ -267,7 +267,12 @@ int32_t DString::to_int() const {
         if (std::sscanf(p_ + 2, "%X", &v) != 1) return 0;
         return static_cast<int32_t>(v);
     }
-    return static_cast<int32_t>(std::atol(p_));
+    // Read like a 32-bit atol: out-of-range values stop at the 32-bit limits on every platform
+    // (a 64-bit long would otherwise wrap when narrowed).
+    long long v = std::strtoll(p_, nullptr, 10);
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(v);
 }
 
 int DString::next_field(const char* separators) const {
