@@ -1,0 +1,120 @@
+#include "tasks/slow_task.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "platform/exception.h"
+#include "platform/sync.h"
+
+namespace {
+
+void Espera(const TTareaProcesosLentos& t) {
+    while (!t.fin.load(std::memory_order_acquire))
+        platform::sleep_ms(1);
+}
+
+struct Contado : TObjetoTarea {
+    explicit Contado(int* n) : n_(n) {}
+    ~Contado() override { ++*n_; }
+    int* n_;
+};
+
+} // namespace
+
+TEST(SlowTask, ReturnsAndMarksMonitor) {
+    TMonitorProc m;
+    int borrados = 0;
+    TTareaProcesosLentos t;
+    EXPECT_FALSE(t.hecha.load());
+    t.funcion = [](void* arg, DString* error, TMonitorProc* mon) {
+        EXPECT_TRUE(error->is_empty());
+        mon->PonTotal(1);
+        return *static_cast<int*>(arg) == 7;
+    };
+    int siete = 7;
+    t.arg = &siete;
+    t.monitor = &m;
+    t.objeto = new Contado(&borrados);
+    t.Resume();
+    Espera(t);
+    EXPECT_TRUE(t.hecha.load());
+    EXPECT_TRUE(t.resultado);
+    EXPECT_TRUE(t.error.is_empty());
+    EXPECT_TRUE(m.acabado.load());
+    EXPECT_EQ(borrados, 1);
+    t.WaitFor();
+    EXPECT_TRUE(t.ejecutado.load());
+}
+
+TEST(SlowTask, ThrownThingsBecomeText) {
+    struct Caso {
+        FuncionTarea f;
+        const char* texto;
+    } casos[] = {
+        {[](void*, DString*, TMonitorProc*) -> bool { throw DString("boom"); },
+         "Exception TTareaProcesosLentos::Execute boom"},
+        {[](void*, DString*, TMonitorProc*) -> bool { throw "lit"; },
+         "Exception TTareaProcesosLentos::Execute lit"},
+        {[](void*, DString*, TMonitorProc*) -> bool { throw new Exception(u"w\u00e9"); },
+         "Exception TTareaProcesosLentos::Execute w\xc3\xa9"},
+        {[](void*, DString*, TMonitorProc*) -> bool { throw 42; },
+         "Undefined error in TTareaProcesosLentos::Execute"},
+    };
+    for (const Caso& c : casos) {
+        TMonitorProc m;
+        TTareaProcesosLentos t;
+        t.funcion = c.f;
+        t.monitor = &m;
+        t.resultado = true;
+        t.Resume();
+        Espera(t);
+        EXPECT_FALSE(t.resultado);
+        EXPECT_STREQ(t.error.c_str(), c.texto);
+        EXPECT_TRUE(m.acabado.load());
+    }
+}
+
+TEST(SlowTask, NoMonitorAndFailureText) {
+    TTareaProcesosLentos t;
+    t.funcion = [](void*, DString* error, TMonitorProc* mon) {
+        EXPECT_EQ(mon, nullptr);
+        *error = "own text";
+        return false;
+    };
+    t.Resume();
+    Espera(t);
+    EXPECT_TRUE(t.hecha.load());
+    EXPECT_FALSE(t.resultado);
+    EXPECT_STREQ(t.error.c_str(), "own text");
+}
+
+TEST(SlowTask, DestroyWhileRunningWaitsForTheBody) {
+    std::atomic<bool> salir{false};
+    std::atomic<bool> acabada{false};
+    struct Args {
+        std::atomic<bool>* salir;
+        std::atomic<bool>* acabada;
+    } a{&salir, &acabada};
+    auto inicio = std::chrono::steady_clock::now();
+    {
+        TTareaProcesosLentos t;
+        t.funcion = [](void* p, DString*, TMonitorProc*) {
+            auto* args = static_cast<Args*>(p);
+            while (!args->salir->load())
+                platform::sleep_ms(1);
+            platform::sleep_ms(50);
+            args->acabada->store(true);
+            return true;
+        };
+        t.arg = &a;
+        t.Resume();
+        salir = true;
+    }
+    EXPECT_TRUE(acabada.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(5));
+
+    // Never started: the destructor gives up after about a second and ends cleanly.
+    { TTareaProcesosLentos idle; }
+}
