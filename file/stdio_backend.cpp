@@ -1,0 +1,80 @@
+#include "file/fichero.h"
+#include "fs/fs.h"
+
+using platform::SeekFrom;
+
+TFicheroOrv_stdio::~TFicheroOrv_stdio() {
+    close(nullptr);
+}
+
+bool TFicheroOrv_stdio::open(const TStringNomFitx& path, uint32_t mode, DString* error) {
+    const char* text;
+    bool update = (mode & FITX_UPDATE) != 0;
+    switch (mode & (FITX_READ | FITX_WRITE | FITX_APPEND)) {
+    case FITX_READ:
+        text = update ? "r+b" : "rb";
+        break;
+    case FITX_WRITE:
+        text = update ? "w+b" : "wb";
+        break;
+    case FITX_APPEND:
+        text = update ? "a+b" : "ab";
+        break;
+    default:
+        throw "Error en TFicheroOrv::Abre";
+    }
+    if ((mode & FITX_READ) && !(mode & FITX_WRITE) && !ExisteFichero(path)) {
+        if (error) error->assign("Error File Does not exist");
+        return false;
+    }
+    stream = platform::stream_open(path.c_str(), text);
+    if (!stream) {
+        if (error) error->assign("Error Opening File.");
+        return false;
+    }
+    return true;
+}
+
+bool TFicheroOrv_stdio::close(DString* /*error*/) {
+    if (stream) {
+        std::fclose(stream);
+        stream = nullptr;
+    }
+    return true;
+}
+
+bool TFicheroOrv_stdio::read(void* buf, uint32_t n) {
+    if (!stream) return false;
+    return std::fread(buf, 1, n, stream) == n;
+}
+
+bool TFicheroOrv_stdio::write(const void* buf, uint32_t n) {
+    if (!stream) return false;
+    return std::fwrite(buf, 1, n, stream) == n;
+}
+
+void TFicheroOrv_stdio::set_pos(int64_t pos) {
+    if (stream) platform::stream_seek(stream, pos, SeekFrom::begin);
+}
+
+bool TFicheroOrv_stdio::eof() {
+    return !stream || std::feof(stream) != 0;
+}
+
+int64_t TFicheroOrv_stdio::tell() {
+    if (!stream) return 0;
+    return platform::stream_tell(stream);
+}
+
+int64_t TFicheroOrv_stdio::size() {
+    if (!stream) return -1;
+    int64_t pos = tell();
+    platform::stream_seek(stream, 0, SeekFrom::end);
+    int64_t end = tell();
+    set_pos(pos);
+    return end;
+}
+
+void TFicheroOrv_stdio::flush() {
+    if (stream) std::fflush(stream);
+}

@@ -1,0 +1,117 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/fileio.h"
+#include "platform/native_path.h"
+
+// A descriptor d travels as the pointer value d + 1, so that descriptor 0 is not null.
+namespace platform {
+namespace {
+int fd_of(FileHandle h) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1);
+}
+FileHandle handle_of(int fd) {
+    return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
+}
+int whence_of(SeekFrom from) {
+    switch (from) {
+    case SeekFrom::current:
+        return SEEK_CUR;
+    case SeekFrom::end:
+        return SEEK_END;
+    default:
+        return SEEK_SET;
+    }
+}
+} // namespace
+
+// Share modes cannot be enforced on POSIX systems: share_read is not applied here.
+FileHandle file_open(const char* path, unsigned access, FileDisposition disposition,
+                     bool /*share_read*/) {
+    int flags = O_CLOEXEC;
+    if ((access & kAccessRead) && (access & kAccessWrite))
+        flags |= O_RDWR;
+    else if (access & kAccessWrite)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
+    if (disposition == FileDisposition::create_always) flags |= O_CREAT | O_TRUNC;
+    if (disposition == FileDisposition::open_always) flags |= O_CREAT;
+    int fd;
+    do {
+        fd = ::open(native_path(path).c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    // A folder opens for reading here; as on Windows it must not count as a file.
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return handle_of(fd);
+}
+
+void file_close(FileHandle h) {
+    if (h) ::close(fd_of(h));
+}
+
+bool file_read(FileHandle h, void* buf, uint32_t n, uint32_t* done) {
+    // read() may stop early (signals, very large counts); the handle API answers whole
+    // transfers up to the end of the file like the Windows call does.
+    uint32_t got = 0;
+    bool ok = true;
+    while (got < n) {
+        ssize_t r = ::read(fd_of(h), static_cast<char*>(buf) + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) ok = false;
+        if (r <= 0) break;
+        got += static_cast<uint32_t>(r);
+    }
+    if (done) *done = got;
+    return ok;
+}
+
+bool file_write(FileHandle h, const void* buf, uint32_t n, uint32_t* done) {
+    uint32_t put = 0;
+    bool ok = true;
+    while (put < n) {
+        ssize_t r = ::write(fd_of(h), static_cast<const char*>(buf) + put, n - put);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            ok = false;
+            break;
+        }
+        put += static_cast<uint32_t>(r);
+    }
+    if (done) *done = put;
+    return ok;
+}
+
+int64_t file_seek(FileHandle h, int64_t distance, SeekFrom from) {
+    off_t r = ::lseek(fd_of(h), static_cast<off_t>(distance), whence_of(from));
+    return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+bool file_set_end(FileHandle h) {
+    off_t pos = ::lseek(fd_of(h), 0, SEEK_CUR);
+    return pos >= 0 && ::ftruncate(fd_of(h), pos) == 0;
+}
+
+std::FILE* stream_open(const char* path, const char* mode) {
+    return std::fopen(native_path(path).c_str(), mode);
+}
+
+int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {
+    return fseeko(f, static_cast<off_t>(offset), whence_of(from));
+}
+
+int64_t stream_tell(std::FILE* f) {
+    return static_cast<int64_t>(ftello(f));
+}
+
+} // namespace platform

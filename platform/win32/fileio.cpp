@@ -1,0 +1,94 @@
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/fileio.h"
+
+namespace platform {
+namespace {
+const wchar_t* wide(const DUString& s) {
+    return reinterpret_cast<const wchar_t*>(s.texto());
+}
+DWORD method_of(SeekFrom from) {
+    switch (from) {
+    case SeekFrom::current:
+        return FILE_CURRENT;
+    case SeekFrom::end:
+        return FILE_END;
+    default:
+        return FILE_BEGIN;
+    }
+}
+int origin_of(SeekFrom from) {
+    switch (from) {
+    case SeekFrom::current:
+        return SEEK_CUR;
+    case SeekFrom::end:
+        return SEEK_END;
+    default:
+        return SEEK_SET;
+    }
+}
+} // namespace
+
+FileHandle file_open(const char* path, unsigned access, FileDisposition disposition,
+                     bool share_read) {
+    DWORD acc = 0;
+    if (access & kAccessRead) acc |= GENERIC_READ;
+    if (access & kAccessWrite) acc |= GENERIC_WRITE;
+    DWORD disp = OPEN_EXISTING;
+    if (disposition == FileDisposition::create_always) disp = CREATE_ALWAYS;
+    if (disposition == FileDisposition::open_always) disp = OPEN_ALWAYS;
+    DUString name(path, -1, 0);
+    HANDLE h = CreateFileW(wide(name), acc, share_read ? FILE_SHARE_READ : 0, nullptr, disp,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE) return nullptr;
+    return h;
+}
+
+void file_close(FileHandle h) {
+    if (h) CloseHandle(h);
+}
+
+bool file_read(FileHandle h, void* buf, uint32_t n, uint32_t* done) {
+    DWORD got = 0;
+    BOOL ok = ReadFile(h, buf, n, &got, nullptr);
+    if (done) *done = got;
+    return ok != 0;
+}
+
+bool file_write(FileHandle h, const void* buf, uint32_t n, uint32_t* done) {
+    DWORD put = 0;
+    BOOL ok = WriteFile(h, buf, n, &put, nullptr);
+    if (done) *done = put;
+    return ok != 0;
+}
+
+int64_t file_seek(FileHandle h, int64_t distance, SeekFrom from) {
+    LONG high = static_cast<LONG>(distance >> 32);
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(h, static_cast<LONG>(distance & 0xFFFFFFFF), &high, method_of(from));
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return -1;
+    return (static_cast<int64_t>(high) << 32) | low;
+}
+
+bool file_set_end(FileHandle h) {
+    return SetEndOfFile(h) != 0;
+}
+
+std::FILE* stream_open(const char* path, const char* mode) {
+    DUString name(path, -1, 0);
+    DUString wmode(mode, -1, 0);
+    return _wfopen(wide(name), wide(wmode));
+}
+
+int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {
+    return _fseeki64(f, offset, origin_of(from));
+}
+
+int64_t stream_tell(std::FILE* f) {
+    return _ftelli64(f);
+}
+
+} // namespace platform
