@@ -1,0 +1,42 @@
+#pragma once
+// TIteradorFitx: walks the entries that match one search pattern (a folder followed by
+// "\*.*" in this program), one entry per Siguiente. It does not descend into folders.
+#include <cstdint>
+
+#include "fs/path.h"
+#include "platform/fs.h"
+#include "text/temps.h"
+
+class TIteradorFitx {
+  public:
+    explicit TIteradorFitx(const DString& pattern);
+    virtual ~TIteradorFitx();
+    TIteradorFitx(const TIteradorFitx&) = delete;
+    TIteradorFitx& operator=(const TIteradorFitx&) = delete;
+
+    // Advances to the next entry to be shown; false when none is left. After false the
+    // next call lists the folder again from its first entry.
+    bool Siguiente();
+
+    // Reads the last-write time of a file, in UTC with whole seconds. A folder, or a file
+    // that another process holds open for writing, gives false and t is left unchanged.
+    static bool LeeHora(const DString& path, TTemps& t);
+
+    TStringNomFitx ruta; // full path of the current entry
+    TTemps hora;         // filled only with leer_hora
+    bool es_carpeta = false;
+    uint32_t tamano = 0; // low 32 bits of the size; 0 for a folder
+    bool leer_hora = false;
+    bool incluir_ocultos = false;
+    TStringNomFitx patron;
+
+  protected:
+    // One raw step of the system's listing; false at its end, which closes the search.
+    virtual bool Paso();
+    // Fills the public fields from datos.
+    virtual void LeeEntrada();
+
+    platform::FindRecord datos{};
+    platform::FindHandle busqueda = nullptr;
+    TStringNomFitx base;
+};

@@ -1,0 +1,489 @@
+// The file-system services over POSIX calls. Library paths become native paths by turning
+// every backslash into "/"; names pass through as bytes, so names that are not valid UTF-8
+// survive a listing and a copy. A backslash inside a native name travels as U+F05C.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/native_path.h"
+#include "platform/posix/calls.h"
+
+namespace platform {
+namespace {
+
+// ---- the system calls, through the table ----
+
+int sys_open(const char* path, int flags, mode_t mode) {
+    return ::open(path, flags, mode);
+}
+ssize_t sys_copy_range(int in, int out, size_t n) {
+    return ::copy_file_range(in, nullptr, out, nullptr, n, 0);
+}
+int sys_rename_noreplace(const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+PosixCalls& sys() {
+    return posix_calls();
+}
+
+// Keeps errno across clean-up calls that may change it.
+class KeepErrno {
+  public:
+    KeepErrno() : saved_(errno) {}
+    ~KeepErrno() { errno = saved_; }
+    KeepErrno(const KeepErrno&) = delete;
+    KeepErrno& operator=(const KeepErrno&) = delete;
+
+  private:
+    int saved_;
+};
+
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            KeepErrno keep;
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+  private:
+    int fd_;
+};
+
+// ---- names ----
+
+// A native name as library text: a backslash becomes U+F05C.
+void library_name(const char* native, char* out, size_t size) {
+    size_t n = 0;
+    for (const char* p = native; *p; ++p) {
+        if (*p == '\\') {
+            if (n + 3 >= size) break;
+            out[n++] = '\xEF';
+            out[n++] = '\x81';
+            out[n++] = '\x9C';
+        } else {
+            if (n + 1 >= size) break;
+            out[n++] = *p;
+        }
+    }
+    out[n] = 0;
+}
+
+// The last component of a native path, trailing slashes ignored.
+std::string last_component(const std::string& path) {
+    size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos) return std::string();
+    size_t start = path.find_last_of('/', end);
+    start = start == std::string::npos ? 0 : start + 1;
+    return path.substr(start, end + 1 - start);
+}
+
+// The folder that holds a native path ("." for a bare name).
+std::string parent_of(const std::string& path) {
+    size_t cut = path.find_last_of('/');
+    if (cut == std::string::npos) return ".";
+    if (cut == 0) return "/";
+    return path.substr(0, cut);
+}
+
+// A name that begins with a full stop is hidden; "." and ".." name folders that are not.
+bool hidden_name(const std::string& name) {
+    return name.size() > 0 && name[0] == '.' && name != "." && name != "..";
+}
+
+uint32_t attributes_of(const struct stat& st, bool hidden) {
+    uint32_t a = 0;
+    if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
+    if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+    if (hidden) a |= kAttrHidden;
+    return a;
+}
+
+// ---- attributes, delete, move, folders ----
+
+uint32_t attributes(const char* path, int /*codepage*/) {
+    std::string native = native_path(path);
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) return kAttrInvalid;
+    return attributes_of(st, hidden_name(last_component(native)));
+}
+
+// Paths here are never drive-letter paths.
+uint32_t drive_mask() {
+    return 0;
+}
+
+bool remove_file(const char* path) {
+    return sys().unlink(native_path(path).c_str()) == 0;
+}
+
+bool copy_file(const char* src, const char* dst, bool fail_if_exists);
+
+// A link and an unlink stand in for an exclusive rename where the file system refuses it.
+bool link_then_unlink(const std::string& from, const std::string& to) {
+    if (sys().linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) return false;
+    sys().unlink(from.c_str());
+    return true;
+}
+
+bool refused(int err) {
+    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
+}
+
+bool move_file(const char* src, const char* dst) {
+    std::string from = native_path(src), to = native_path(dst);
+    if (sys().rename_noreplace(from.c_str(), to.c_str()) == 0) return true;
+    if (refused(errno)) return link_then_unlink(from, to);
+    if (errno == EXDEV) {
+        // Another file system: a complete copy first, then the original goes.
+        if (!copy_file(src, dst, true)) return false;
+        sys().unlink(from.c_str());
+        return true;
+    }
+    return false;
+}
+
+bool make_folder(const char* path) {
+    return ::mkdir(native_path(path).c_str(), 0777) == 0;
+}
+
+unsigned long last_error() {
+    return static_cast<unsigned long>(errno);
+}
+
+// ---- listing ----
+
+struct DevIno {
+    dev_t dev;
+    ino_t ino;
+};
+
+struct Search {
+    DIR* dir = nullptr;
+    std::string mask; // native bytes
+    bool all = false;
+    bool have_ancestors = false;
+    std::string folder;
+    std::vector<DevIno> ancestors; // the listed folder and every folder above it
+};
+
+// Records the folder at path and each folder above it, by the path as written (which may
+// pass through links) and by its resolved form.
+void add_chain(std::vector<DevIno>& out, std::string p) {
+    for (int guard = 0; guard < 4096; ++guard) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0) out.push_back({st.st_dev, st.st_ino});
+        size_t end = p.find_last_not_of('/');
+        if (end == std::string::npos || p == ".") break; // the root, or the current folder
+        p.resize(end + 1);
+        size_t cut = p.find_last_of('/');
+        if (cut == std::string::npos)
+            p = ".";
+        else
+            p.resize(cut == 0 ? 1 : cut);
+    }
+}
+
+bool leads_upwards(Search& s, const struct stat& target) {
+    if (!s.have_ancestors) {
+        add_chain(s.ancestors, s.folder);
+        if (char* real = ::realpath(s.folder.c_str(), nullptr)) {
+            add_chain(s.ancestors, real);
+            std::free(real);
+        }
+        if (s.folder[0] != '/') {
+            // A relative folder also lies below the current one.
+            if (char* cwd = ::getcwd(nullptr, 0)) {
+                add_chain(s.ancestors, cwd);
+                std::free(cwd);
+            }
+        }
+        s.have_ancestors = true;
+    }
+    for (const DevIno& a : s.ancestors)
+        if (a.dev == target.st_dev && a.ino == target.st_ino) return true;
+    return false;
+}
+
+bool matches(const Search& s, const char* name) {
+    return s.all || ::fnmatch(s.mask.c_str(), name, FNM_NOESCAPE) == 0;
+}
+
+// Reads entries until one is to be listed and fills rec with it.
+bool read_entry(Search& s, FindRecord* rec) {
+    int dfd = ::dirfd(s.dir);
+    for (;;) {
+        errno = 0;
+        struct dirent* e = ::readdir(s.dir);
+        if (!e) {
+            if (errno == 0) errno = ENOENT; // the end of the listing
+            return false;
+        }
+        if (!matches(s, e->d_name)) continue;
+        struct stat st {};
+        bool is_link = e->d_type == DT_LNK;
+        bool known = false;
+        if (e->d_type == DT_UNKNOWN || is_link) {
+            struct stat lst {};
+            if (::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0)
+                is_link = S_ISLNK(lst.st_mode);
+        }
+        known = ::fstatat(dfd, e->d_name, &st, 0) == 0;
+        if (known && is_link && S_ISDIR(st.st_mode) && leads_upwards(s, st)) continue;
+        rec->attributes = known ? attributes_of(st, hidden_name(e->d_name)) : 0;
+        rec->size = known && !S_ISDIR(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+        library_name(e->d_name, rec->name, sizeof rec->name);
+        return true;
+    }
+}
+
+FindHandle find_first(const char* pattern, FindRecord* rec) {
+    std::string native = native_path(pattern);
+    size_t cut = native.find_last_of('/');
+    auto s = std::make_unique<Search>();
+    if (cut == std::string::npos) {
+        s->folder = ".";
+        s->mask = native;
+    } else {
+        s->folder = cut == 0 ? "/" : native.substr(0, cut);
+        s->mask = native.substr(cut + 1);
+    }
+    s->all = s->mask == "*" || s->mask == "*.*";
+    s->dir = ::opendir(s->folder.c_str());
+    if (!s->dir) return nullptr;
+    if (!read_entry(*s, rec)) {
+        KeepErrno keep;
+        ::closedir(s->dir);
+        return nullptr;
+    }
+    return s.release();
+}
+
+bool find_next(FindHandle search, FindRecord* rec) {
+    return read_entry(*static_cast<Search*>(search), rec);
+}
+
+void find_close(FindHandle search) {
+    auto* s = static_cast<Search*>(search);
+    ::closedir(s->dir);
+    delete s;
+}
+
+// The file must open for reading, as the system's own time query demands.
+bool write_time(const char* path, SystemTime* utc) {
+    Fd fd(::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    std::tm t{};
+    time_t secs = st.st_mtim.tv_sec;
+    if (!::gmtime_r(&secs, &t)) return false;
+    utc->year = static_cast<uint16_t>(t.tm_year + 1900);
+    utc->month = static_cast<uint16_t>(t.tm_mon + 1);
+    utc->day_of_week = static_cast<uint16_t>(t.tm_wday);
+    utc->day = static_cast<uint16_t>(t.tm_mday);
+    utc->hour = static_cast<uint16_t>(t.tm_hour);
+    utc->minute = static_cast<uint16_t>(t.tm_min);
+    utc->second = static_cast<uint16_t>(t.tm_sec > 59 ? 59 : t.tm_sec);
+    utc->milliseconds = static_cast<uint16_t>(st.st_mtim.tv_nsec / 1000000);
+    return true;
+}
+
+// ---- the copy ----
+
+constexpr size_t kBufferSize = 1 << 20;
+constexpr size_t kRangeChunk = size_t(1) << 30;
+
+// The data goes into a file that has no name yet (O_TMPFILE), or, where the file system
+// cannot make one, into a hidden temporary name in the destination folder.
+struct TempFile {
+    Fd fd;
+    std::string name; // empty for an unnamed file
+};
+
+std::string temp_name(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    char tail[64];
+    std::snprintf(tail, sizeof tail, ".lumbrake-%ld-%u.tmp", static_cast<long>(::getpid()),
+                  counter.fetch_add(1));
+    return folder == "/" ? "/" + std::string(tail) : folder + "/" + tail;
+}
+
+bool open_temp(const std::string& folder, TempFile& t) {
+    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        t.fd.reset(fd);
+        return true;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temp_name(folder);
+        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            t.fd.reset(fd);
+            t.name = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+bool write_all(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = sys().write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (w == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+bool read_write_loop(int in, int out) {
+    std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
+    if (!buf) {
+        errno = ENOMEM;
+        return false;
+    }
+    for (;;) {
+        ssize_t r = sys().read(in, buf.get(), kBufferSize);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) return true;
+        if (!write_all(out, buf.get(), static_cast<size_t>(r))) return false;
+    }
+}
+
+// On one file system the kernel copies (and may share blocks); otherwise, or where it
+// declines, a read/write loop with a large buffer carries on from the current offsets.
+bool transfer(int in, int out, const struct stat& src) {
+    struct stat dst {};
+    if (::fstat(out, &dst) == 0 && dst.st_dev == src.st_dev) {
+        for (;;) {
+            ssize_t n = sys().copy_range(in, out, kRangeChunk);
+            if (n > 0) continue;
+            if (n == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                errno == EBADF)
+                break;
+            return false;
+        }
+    }
+    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return read_write_loop(in, out);
+}
+
+// Gives the unnamed file a name through /proc, or directly where the kernel allows it.
+bool link_unnamed(int fd, const std::string& to) {
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (sys().linkat(AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) return false;
+    return sys().linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// Makes the complete temporary file appear under the destination name.
+bool publish(TempFile& t, const std::string& folder, const std::string& to, bool replace) {
+    if (t.name.empty()) {
+        if (!replace) return link_unnamed(t.fd.get(), to);
+        // A rename is the one call that replaces atomically, and it needs a name to start
+        // from: the unnamed file takes a hidden one first.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = temp_name(folder);
+            if (link_unnamed(t.fd.get(), name)) {
+                t.name = name;
+                break;
+            }
+            if (errno != EEXIST) return false;
+        }
+        if (t.name.empty()) return false;
+    }
+    if (replace) return sys().rename(t.name.c_str(), to.c_str()) == 0;
+    if (sys().rename_noreplace(t.name.c_str(), to.c_str()) == 0) return true;
+    if (!refused(errno)) return false;
+    if (sys().linkat(AT_FDCWD, t.name.c_str(), AT_FDCWD, to.c_str(), 0) != 0) return false;
+    KeepErrno keep;
+    sys().unlink(t.name.c_str());
+    return true;
+}
+
+bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
+    std::string from = native_path(src), to = native_path(dst);
+    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    if (in.get() < 0) return false;
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    struct stat existing {};
+    if (fail_if_exists && ::lstat(to.c_str(), &existing) == 0) {
+        errno = EEXIST; // answered early; the final step checks again
+        return false;
+    }
+
+    std::string folder = parent_of(to);
+    TempFile t;
+    if (!open_temp(folder, t)) return false;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    bool ok = transfer(in.get(), t.fd.get(), st) &&
+              sys().fchmod(t.fd.get(), st.st_mode & 0777) == 0 &&
+              sys().futimens(t.fd.get(), times) == 0 && sys().fsync(t.fd.get()) == 0 &&
+              publish(t, folder, to, !fail_if_exists);
+    if (!ok && !t.name.empty()) {
+        KeepErrno keep;
+        sys().unlink(t.name.c_str());
+    }
+    return ok;
+}
+
+} // namespace
+
+PosixCalls& posix_calls() {
+    static PosixCalls calls{sys_open, ::read,     ::write,  sys_copy_range,       ::fsync,
+                            ::fchmod, ::futimens, ::linkat, sys_rename_noreplace, ::rename,
+                            ::unlink};
+    return calls;
+}
+
+FsOps& fs_ops() {
+    static FsOps ops{attributes, drive_mask, remove_file, move_file,  make_folder, copy_file,
+                     last_error, find_first, find_next,   find_close, write_time};
+    return ops;
+}
+
+} // namespace platform
