@@ -1,0 +1,15 @@
+#pragma once
+// The root of the drive that holds a source path, the base the relative data folder is
+// appended to.
+#include <string>
+
+namespace platform {
+
+// On Windows the first three characters of the value (D:\ for D:\SETUP\SETUP.EXE); a value of
+// three characters or fewer is returned whole. On POSIX the same for a drive-letter value
+// (letter, colon, backslash) and for anything not beginning with '/'; an absolute path gives
+// the mount point of the file system that holds it (its longest existing prefix), followed by
+// one '/'.
+std::string drive_root(const char* src_value);
+
+} // namespace platform
