@@ -1,0 +1,261 @@
+// The file-system services over the Windows kernel calls. Paths reach the wide calls as
+// UTF-16 through DUString; long absolute paths get the \\?\ prefix at the call.
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/fs.h"
+
+namespace platform {
+namespace {
+
+// Paths from this length on no longer fit the classic limit of folder calls (MAX_PATH less
+// room for an 8.3 name), so they are passed in their extended form.
+constexpr size_t kLongPath = 248;
+
+// Keeps the thread's last error across clean-up calls that may change it.
+class KeepError {
+  public:
+    KeepError() : saved_(GetLastError()) {}
+    ~KeepError() { SetLastError(saved_); }
+    KeepError(const KeepError&) = delete;
+    KeepError& operator=(const KeepError&) = delete;
+
+  private:
+    DWORD saved_;
+};
+
+// The extended form of a long path: "\\?\C:\..." or "\\?\UNC\server\...". That form is not
+// normalised by the system, so the path is made full (dots resolved) first.
+std::wstring extended(std::wstring w) {
+    if (w.size() < kLongPath || w.rfind(L"\\\\?\\", 0) == 0) return w;
+    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return w;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return w;
+}
+
+std::wstring wide(const char* path, int codepage = 0) {
+    DUString u(path, -1, codepage);
+    return extended(reinterpret_cast<const wchar_t*>(u.texto()));
+}
+
+// The 8-bit calls read their text in the active code page; they get the library's UTF-8
+// bytes unchanged when the process runs with UTF-8 as that code page (or the text is plain
+// ASCII) and the path is short. Otherwise the wide call is made.
+bool narrow_call_fits(const char* path) {
+    size_t n = std::strlen(path);
+    if (n >= kLongPath) return false;
+    if (GetACP() == CP_UTF8) return true;
+    for (size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(path[i]) >= 0x80) return false;
+    return true;
+}
+
+uint32_t attributes(const char* path, int codepage) {
+    return GetFileAttributesW(wide(path, codepage).c_str());
+}
+
+uint32_t drive_mask() {
+    return GetLogicalDrives();
+}
+
+bool remove_file(const char* path) {
+    return DeleteFileW(wide(path).c_str()) != 0;
+}
+
+bool move_file(const char* src, const char* dst) {
+    return MoveFileW(wide(src).c_str(), wide(dst).c_str()) != 0;
+}
+
+bool make_folder(const char* path) {
+    if (narrow_call_fits(path)) return CreateDirectoryA(path, nullptr) != 0;
+    return CreateDirectoryW(wide(path).c_str(), nullptr) != 0;
+}
+
+unsigned long last_error() {
+    return GetLastError();
+}
+
+// ---- listing ----
+
+void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
+    rec->attributes = d.dwFileAttributes;
+    rec->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    auto* name = reinterpret_cast<const char16_t*>(d.cFileName);
+    int units = static_cast<int>(std::wcslen(d.cFileName));
+    int n = from_wide(65001, name, units, rec->name, static_cast<int>(sizeof rec->name));
+    if (n <= 0 || n >= static_cast<int>(sizeof rec->name)) rec->name[0] = 0;
+}
+
+FindHandle find_first(const char* pattern, FindRecord* rec) {
+    WIN32_FIND_DATAW d;
+    HANDLE h = FindFirstFileW(wide(pattern).c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    fill(d, rec);
+    return h;
+}
+
+bool find_next(FindHandle search, FindRecord* rec) {
+    WIN32_FIND_DATAW d;
+    if (!FindNextFileW(static_cast<HANDLE>(search), &d)) return false;
+    fill(d, rec);
+    return true;
+}
+
+void find_close(FindHandle search) {
+    FindClose(static_cast<HANDLE>(search));
+}
+
+bool write_time(const char* path, SystemTime* utc) {
+    HANDLE h =
+        narrow_call_fits(path)
+            ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+            : CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME created, accessed, written;
+    BOOL ok = GetFileTime(h, &created, &accessed, &written);
+    CloseHandle(h);
+    SYSTEMTIME st;
+    if (!ok || !FileTimeToSystemTime(&written, &st)) return false;
+    utc->year = st.wYear;
+    utc->month = st.wMonth;
+    utc->day_of_week = st.wDayOfWeek;
+    utc->day = st.wDay;
+    utc->hour = st.wHour;
+    utc->minute = st.wMinute;
+    utc->second = st.wSecond;
+    utc->milliseconds = st.wMilliseconds;
+    return true;
+}
+
+// ---- the copy ----
+// The data goes to a hidden temporary file in the destination folder and is flushed to the
+// disk; only then does a rename give it the destination name. A crash or a power cut thus
+// never leaves a half-written file under that name.
+
+constexpr DWORD kBufferSize = 1 << 20;
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~Handle() { close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    void reset(HANDLE h) {
+        close();
+        h_ = h;
+    }
+    bool close() {
+        if (!valid()) return true;
+        BOOL ok = CloseHandle(h_);
+        h_ = INVALID_HANDLE_VALUE;
+        return ok != 0;
+    }
+
+  private:
+    HANDLE h_;
+};
+
+std::wstring folder_of(const std::wstring& path) {
+    size_t cut = path.find_last_of(L"\\/");
+    if (cut == std::wstring::npos) return L".";
+    return path.substr(0, cut);
+}
+
+std::wstring temp_name(const std::wstring& folder) {
+    static std::atomic<unsigned> counter{0};
+    wchar_t tail[64];
+    swprintf(tail, 64, L"\\.lumbrake-%lu-%u.tmp", GetCurrentProcessId(), counter.fetch_add(1));
+    return folder + tail;
+}
+
+bool copy_data(HANDLE in, HANDLE out) {
+    std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
+    if (!buf) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, buf.get(), kBufferSize, &got, nullptr)) return false;
+        if (got == 0) return true;
+        for (DWORD done = 0; done < got;) {
+            DWORD put = 0;
+            if (!WriteFile(out, buf.get() + done, got - done, &put, nullptr)) return false;
+            if (put == 0) {
+                SetLastError(ERROR_DISK_FULL);
+                return false;
+            }
+            done += put;
+        }
+    }
+}
+
+bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
+    std::wstring from = wide(src), to = wide(dst);
+    Handle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid()) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(in.get(), &info)) return false;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (fail_if_exists && GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_FILE_EXISTS); // answered early; the final rename checks again
+        return false;
+    }
+
+    std::wstring folder = folder_of(to), temp;
+    Handle out;
+    for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+        temp = temp_name(folder);
+        out.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!out.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    if (!out.valid()) return false;
+
+    DWORD attrs = info.dwFileAttributes & kCopiedAttributes;
+    bool ok =
+        copy_data(in.get(), out.get()) &&
+        SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime) &&
+        FlushFileBuffers(out.get()) && out.close() &&
+        SetFileAttributesW(temp.c_str(), attrs ? attrs : FILE_ATTRIBUTE_NORMAL) &&
+        MoveFileExW(temp.c_str(), to.c_str(),
+                    MOVEFILE_WRITE_THROUGH | (fail_if_exists ? 0 : MOVEFILE_REPLACE_EXISTING));
+    if (!ok) {
+        KeepError keep;
+        out.close();
+        SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(temp.c_str());
+    }
+    return ok;
+}
+
+} // namespace
+
+FsOps& fs_ops() {
+    static FsOps ops{attributes, drive_mask, remove_file, move_file,  make_folder, copy_file,
+                     last_error, find_first, find_next,   find_close, write_time};
+    return ops;
+}
+
+} // namespace platform
