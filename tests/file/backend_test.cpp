@@ -1,0 +1,107 @@
+#include <cstring>
+#include <string>
+
+#include "file/fichero.h"
+#include "scratch.h"
+
+using Backend = Scratch;
+
+TEST_F(Backend, OpenFailuresAndTheirTexts) {
+    fsys::create_directory(native("folder"));
+    TFicheroOrv_stdio s;
+    DString err("old");
+    EXPECT_FALSE(s.open(path("area.dat"), FITX_READ, &err));
+    EXPECT_TRUE(err.equals("Error File Does not exist"));
+    EXPECT_FALSE(s.open(path("folder"), FITX_READ | FITX_UPDATE, &err));
+    EXPECT_FALSE(s.is_open());
+    EXPECT_FALSE(s.open(path("nodir/x"), FITX_WRITE, &err));
+    EXPECT_TRUE(err.equals("Error Opening File."));
+    const char* thrown = nullptr;
+    try {
+        s.open(path("area.dat"), FITX_READ | FITX_WRITE, &err);
+    } catch (const char* e) {
+        thrown = e;
+    }
+    EXPECT_STREQ(thrown, "Error en TFicheroOrv::Abre");
+
+    TFicheroOrv_win64 w;
+    err = "old";
+    EXPECT_FALSE(w.open(path("area.dat"), FITX_READ | FITX_WRITE, &err));
+    EXPECT_FALSE(w.open(path("area.dat"), 0, &err));
+    EXPECT_TRUE(err.equals("old"));
+    EXPECT_FALSE(w.open(path("area.dat"), FITX_READ, &err));
+    EXPECT_TRUE(err.equals("Error Opening File. area.dat")) << err.c_str();
+    EXPECT_FALSE(w.open(path("folder"), FITX_READ, nullptr));
+    EXPECT_EQ(w.handle, nullptr);
+    EXPECT_EQ(w.size(), -1);
+    EXPECT_EQ(w.tell(), 0);
+
+    // The file object lets the exception pass and refuses until close releases the back-end.
+    put("a", "x");
+    TFicheroOrv f;
+    EXPECT_THROW(f.Abre(path("a"), FITX_APPEND | FITX_WRITE | FITX_TEMP), const char*);
+    err = "";
+    EXPECT_FALSE(f.Abre(path("a"), FITX_READ, &err));
+    EXPECT_TRUE(err.equals(" file already oppened."));
+    EXPECT_TRUE(f.close());
+    EXPECT_FALSE(exists("a.$$$"));
+    EXPECT_TRUE(f.Abre(path("a"), FITX_READ));
+}
+
+TEST_F(Backend, AppendNeverWritesInsideOldContent) {
+    for (uint32_t update : {0u, FITX_UPDATE}) {
+        put("h", "abc");
+        TFicheroOrv_win64 w;
+        ASSERT_TRUE(w.open(path("h"), FITX_APPEND | update, nullptr));
+        w.set_pos(0);
+        char c = 0;
+        EXPECT_TRUE(w.read(&c, 1)); // read access even without FITX_UPDATE
+        EXPECT_EQ(c, 'a');
+        w.set_pos(1);
+        EXPECT_TRUE(w.write("XY", 2));
+        w.close(nullptr);
+        EXPECT_EQ(get("h"), "abcXY");
+
+        put("s", "abc");
+        TFicheroOrv_stdio s;
+        ASSERT_TRUE(s.open(path("s"), FITX_APPEND | update, nullptr));
+        s.set_pos(1);
+        EXPECT_TRUE(s.write("XY", 2));
+        s.close(nullptr);
+        EXPECT_EQ(get("s"), "abcXY");
+    }
+    TFicheroOrv_win64 w;
+    ASSERT_TRUE(w.open(path("new"), FITX_APPEND, nullptr));
+    EXPECT_TRUE(w.write("1", 1));
+    w.close(nullptr);
+    EXPECT_EQ(get("new"), "1");
+}
+
+TEST_F(Backend, SizeKeepsPositionAndShortReadsKeepTheirBytes) {
+    std::string content(1000, 0);
+    for (int i = 0; i < 1000; ++i)
+        content[static_cast<size_t>(i)] = static_cast<char>(i % 97);
+    put("k", content);
+    TFicheroOrv_stdio s;
+    TFicheroOrv_win64 w;
+    ASSERT_TRUE(s.open(path("k"), FITX_READ, nullptr));
+    ASSERT_TRUE(w.open(path("k"), FITX_READ, nullptr));
+    EXPECT_EQ(w.openSize, 1000);
+    TFicheroOrv_Base* backends[] = {&s, &w};
+    for (TFicheroOrv_Base* b : backends) {
+        char buf[100];
+        ASSERT_TRUE(b->read(buf, 10));
+        EXPECT_EQ(b->size(), 1000);
+        EXPECT_EQ(b->tell(), 10);
+        ASSERT_TRUE(b->read(buf, 1));
+        EXPECT_EQ(buf[0], content[10]);
+        b->set_pos(960);
+        EXPECT_FALSE(b->eof());
+        std::memset(buf, 0x55, sizeof buf);
+        EXPECT_FALSE(b->read(buf, 100));
+        EXPECT_EQ(std::string(buf, 40), content.substr(960));
+        EXPECT_EQ(buf[40], 0x55);
+        EXPECT_EQ(b->tell(), 1000);
+        EXPECT_TRUE(b->eof());
+    }
+}

@@ -1,0 +1,204 @@
+#include <cstdint>
+#include <string>
+
+#include "file/fichero.h"
+#include "scratch.h"
+#include "tasks/monitor.h"
+
+using File = Scratch;
+
+namespace {
+std::string pattern(int n) {
+    std::string s(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i)
+        s[static_cast<size_t>(i)] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+} // namespace
+
+TEST_F(File, SizeIsExactAndZeroForMissingOrFolder) {
+    put("empty", "");
+    put("small", std::string(1234, 'x'));
+    EXPECT_EQ(TamanoFichero(path("empty")), 0);
+    EXPECT_EQ(TamanoFichero(path("small")), 1234);
+    EXPECT_EQ(TamanoFichero(path("missing")), 0);
+    EXPECT_EQ(TamanoFichero(path("")), 0);
+    fsys::create_directory(native("folder"));
+    EXPECT_EQ(TamanoFichero(path("folder")), 0);
+}
+
+TEST_F(File, LargeFilesKeepTrueSizesAndWindowPositions) {
+    const int64_t two_gib = int64_t{1} << 31, four_gib = int64_t{1} << 32;
+    {
+        std::ofstream(native("big2"), std::ios::binary);
+        fsys::resize_file(native("big2"), two_gib + 1);
+    }
+    EXPECT_EQ(TamanoFichero(path("big2")), two_gib + 1);
+    // 4 GiB + 5 bytes, sparse but for the last five.
+    {
+        std::ofstream(native("big4"), std::ios::binary);
+        fsys::resize_file(native("big4"), four_gib);
+        std::fstream f(native("big4"), std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(four_gib);
+        f << "HELLO";
+    }
+    EXPECT_EQ(TamanoFichero(path("big4")), four_gib + 5);
+
+    for (uint32_t backend : {FITX_CACHED, FITX_WIN32, 0u}) {
+        TFicheroOrv f;
+        ASSERT_TRUE(f.Abre(path("big4"), FITX_READ | FITX_BINARY | backend)) << backend;
+        EXPECT_EQ(f.size64(), four_gib + 5);
+        f.seek64(four_gib + 1);
+        char buf[8] = {};
+        EXPECT_TRUE(f.read(buf, 3));
+        EXPECT_EQ(std::string(buf, 3), "ELL");
+        EXPECT_EQ(f.tell64(), four_gib + 4);
+        EXPECT_FALSE(f.eof());
+        EXPECT_FALSE(f.read(buf, 4)); // one byte left
+        EXPECT_EQ(buf[0], 'O');
+    }
+}
+
+TEST_F(File, TemporaryFileCommitsWithBackupOrIsDiscarded) {
+    put("data.txt", "old");
+    {
+        TFicheroOrv f;
+        ASSERT_TRUE(f.Abre(path("data.txt"), FITX_WRITE | FITX_TEMP));
+        EXPECT_TRUE(f.write("new", 3));
+        EXPECT_TRUE(exists("data.txt.$$$"));
+        EXPECT_EQ(get("data.txt"), "old");
+        EXPECT_TRUE(f.close());
+    }
+    EXPECT_EQ(get("data.txt"), "new");
+    EXPECT_EQ(get("data.txt.BAK"), "old");
+    EXPECT_FALSE(exists("data.txt.$$$"));
+
+    TFicheroOrv f;
+    ASSERT_TRUE(f.Abre(path("data.txt"), FITX_WRITE | FITX_TEMP | FITX_WIN32));
+    EXPECT_TRUE(f.write("discarded", 9));
+    EXPECT_TRUE(f.close(false));
+    EXPECT_EQ(get("data.txt"), "new");
+    EXPECT_FALSE(exists("data.txt.$$$"));
+    EXPECT_TRUE(f.close()); // closed already
+
+    // Destruction commits; a target that did not exist gets no backup.
+    {
+        TFicheroOrv g;
+        ASSERT_TRUE(g.Abre(path("fresh.txt"), FITX_WRITE | FITX_TEMP));
+        EXPECT_TRUE(g.write("abc", 3));
+    }
+    EXPECT_EQ(get("fresh.txt"), "abc");
+    EXPECT_FALSE(exists("fresh.txt.BAK"));
+}
+
+TEST_F(File, FailedCommitKeepsTheNewContent) {
+    TFicheroOrv f;
+    ASSERT_TRUE(f.Abre(path("target"), FITX_WRITE | FITX_TEMP));
+    EXPECT_TRUE(f.write("new", 3));
+    // A folder now stands where the file should go: the move cannot succeed.
+    fsys::create_directory(native("target"));
+    DString err("stale");
+    EXPECT_FALSE(f.close(true, &err));
+    EXPECT_EQ(err.compare_n("Error TFicheroOrv close 2. err=", 31), 0) << err.c_str();
+    EXPECT_EQ(err.str().substr(err.str().size() - 5), " ex=0");
+    EXPECT_EQ(get("target.$$$"), "new");
+    EXPECT_FALSE(f.is_open());
+
+    // The ".$$$" file vanished before close.
+    ASSERT_TRUE(f.Abre(path("other"), FITX_WRITE | FITX_TEMP));
+    f.ptrFitx->close(nullptr);
+    fsys::remove(native("other.$$$"));
+    EXPECT_FALSE(f.close(true, &err));
+    EXPECT_TRUE(err.equals("Error TFicheroOrv close 1"));
+}
+
+TEST_F(File, RefusalsAndBackupCopies) {
+    put("data.txt", "old");
+    TFicheroOrv f;
+    DString err("x");
+    fsys::permissions(native("data.txt"), fsys::perms::owner_write, fsys::perm_options::remove);
+    EXPECT_FALSE(f.Abre(path("data.txt"), FITX_WRITE | FITX_TEMP, &err));
+    EXPECT_TRUE(err.equals("x Error, file is ReadOnly."));
+    EXPECT_FALSE(exists("data.txt.$$$"));
+    // The unopened back-end stays until close.
+    EXPECT_FALSE(f.Abre(path("data.txt"), FITX_READ, &err));
+    EXPECT_TRUE(err.equals("x Error, file is ReadOnly. file already oppened."));
+    EXPECT_TRUE(f.close());
+    fsys::permissions(native("data.txt"), fsys::perms::owner_write, fsys::perm_options::add);
+
+    ASSERT_TRUE(f.Abre(path("data.txt"), FITX_WRITE | FITX_BACKUP_EXT | FITX_BACKUP_ADD));
+    EXPECT_FALSE(f.Abre(path("other"), FITX_READ, &err));
+    EXPECT_EQ(f.fileName.str(), path("data.txt").str());
+    EXPECT_EQ(f.mode, FITX_WRITE | FITX_BACKUP_EXT | FITX_BACKUP_ADD);
+    EXPECT_TRUE(f.is_open());
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(get("data.BAK"), "old");
+    EXPECT_EQ(get("data.txt.BAK"), "old");
+    EXPECT_EQ(get("data.txt"), "");
+}
+
+TEST_F(File, WindowServesSmallReadsAndNeverReadsPastTheFill) {
+    const std::string content = pattern(200005);
+    put("map.dat", content);
+    TFicheroOrv f;
+    ASSERT_TRUE(f.Abre(path("map.dat"), FITX_READ | FITX_CACHED));
+    ASSERT_TRUE(f.cache);
+    EXPECT_EQ(f.cacheSize, 65536);
+    std::string got;
+    char buf[100];
+    while (f.tell64() + 16 <= 200000) {
+        ASSERT_TRUE(f.read(buf, 16));
+        got.append(buf, 16);
+    }
+    EXPECT_FALSE(f.eof());
+    EXPECT_FALSE(f.read(buf, 16)); // 5 bytes left: only the filled part is copied
+    got.append(buf, 5);
+    EXPECT_EQ(got, content);
+    EXPECT_TRUE(f.eof());
+
+    // A seek to the window's end moves without a refill; a large read bypasses the window.
+    f.seek64(1000);
+    int64_t start = f.windowStart, end = f.windowEnd;
+    f.seek64(end);
+    EXPECT_EQ(f.windowStart, start);
+    EXPECT_EQ(f.tell64(), end);
+    std::string big(70000, 0);
+    ASSERT_TRUE(f.read(big.data(), 70000));
+    EXPECT_EQ(big, content.substr(static_cast<size_t>(end), 70000));
+    EXPECT_EQ(f.windowStart, start);
+    f.seek64(300000); // past the end: the window holds the last bytes
+    EXPECT_TRUE(f.eof());
+    EXPECT_FALSE(f.read(buf, 1));
+    f.close();
+
+    put("short.dat", "0123456789");
+    ASSERT_TRUE(f.Abre(path("short.dat"), FITX_READ | FITX_CACHED));
+    EXPECT_EQ(f.cacheSize, 10);
+    EXPECT_EQ(f.windowEnd - f.windowStart, 10);
+    f.seek64(8);
+    EXPECT_FALSE(f.read(buf, 5));
+    EXPECT_EQ(std::string(buf, 2), "89");
+    EXPECT_TRUE(f.eof());
+}
+
+TEST_F(File, MonitoredTransfersCountAndStopOnCancel) {
+    const std::string content = pattern(100000);
+    TMonitorProc mon;
+    TFicheroOrv f;
+    ASSERT_TRUE(f.Abre(path("out"), FITX_WRITE | FITX_WIN32));
+    EXPECT_TRUE(f.write(content.data(), 100000, &mon, 0));
+    EXPECT_EQ(mon.hecho, 100000);
+    EXPECT_EQ(mon.total, 100000);
+    f.close();
+    EXPECT_EQ(get("out"), content);
+
+    ASSERT_TRUE(f.Abre(path("out"), FITX_READ));
+    std::string back(100000, 0);
+    mon.cancelado = true;
+    EXPECT_FALSE(f.read(back.data(), 100000, &mon, -1));
+    EXPECT_EQ(mon.hecho, 32000);
+    EXPECT_EQ(back.substr(0, 32000), content.substr(0, 32000));
+    mon.cancelado = false;
+    EXPECT_TRUE(f.read(back.data(), 68000, &mon, 50000));
+    EXPECT_EQ(back.substr(0, 68000), content.substr(32000));
+}
