@@ -1,0 +1,208 @@
+// The terminal back-end. The window is one line on standard output: the label, then the bar
+// and its percentage, redrawn in place on a terminal and written as plain lines (one per
+// change) otherwise. The first interrupt (Ctrl-C, a termination request) presses the button;
+// the next closes the window. Message boxes go to standard error with their caption.
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/gui/gui.h"
+
+namespace gui {
+namespace {
+
+class TtyApplication;
+
+class TtyForm : public ProgressForm {
+  public:
+    TtyForm(TtyApplication* app, bool main) : app_(app), main_(main) {}
+    ~TtyForm() override;
+    void SetLabel(const UnicodeString& text) override { label = to_utf8(text); }
+    void SetBarMax(int max) override { bar_max = max; }
+    void SetBarPosition(int position) override { bar_position = position; }
+    void SetBarVisible(bool v) override { bar_visible = v; }
+    void SetButtonEnabled(bool e) override { button_enabled = e; }
+    void SetButtonVisible(bool) override {}
+    void SetTimerEnabled(bool e) override { timer_enabled = e; }
+    void Close() override { closed = true; }
+
+    std::string label;
+    int bar_max = 100, bar_position = 0;
+    bool bar_visible = true, button_enabled = true, timer_enabled = true, closed = false;
+
+  private:
+    TtyApplication* app_;
+    bool main_;
+};
+
+class TtyApplication : public Application {
+  public:
+    void Initialize() override {
+        platform::console::prepare();
+        terminal_ = platform::console::is_terminal(1);
+    }
+    void SetTitle(const UnicodeString& title) override { title_ = to_utf8(title); }
+    std::unique_ptr<ProgressForm> CreateForm(const FormLayout& layout,
+                                             FormEvents* events) override {
+        const bool main = main_ == nullptr;
+        auto form = std::make_unique<TtyForm>(this, main);
+        if (main) {
+            main_ = form.get();
+            events_ = events;
+            interval_ = layout.timer_interval_ms ? layout.timer_interval_ms : 100;
+        }
+        return form;
+    }
+    void Run() override;
+    int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned) override {
+        EndLine();
+        std::string line = to_utf8(caption) + ": " + to_utf8(text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+        reactivate_ = true; // the window gets the focus back when the box goes
+        return kIdOk;
+    }
+    void ShowException(const Exception& e) override {
+        EndLine();
+        std::string line = title_ + ": " + to_utf8(e.Message()) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+    void Wake() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            woken_ = true;
+        }
+        wake_.notify_one();
+    }
+    void Forget(TtyForm* form) {
+        if (form == main_) main_ = nullptr;
+    }
+
+  private:
+    void WaitTick();
+    void Draw();
+    void EndLine() {
+        if (terminal_ && drawn_) std::fputc('\n', stdout), std::fflush(stdout);
+        drawn_ = false;
+    }
+
+    TtyForm* main_ = nullptr;
+    FormEvents* events_ = nullptr;
+    std::string title_;
+    unsigned interval_ = 100;
+    bool terminal_ = false;
+    bool reactivate_ = false;
+    bool drawn_ = false;
+    std::string shown_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool woken_ = false;
+    int pending_interrupts_ = 0;
+    bool cancel_pressed_ = false;
+};
+
+TtyForm::~TtyForm() {
+    app_->Forget(this);
+}
+
+// Waits one timer interval, less when woken or interrupted.
+void TtyApplication::WaitTick() {
+    using clock = std::chrono::steady_clock;
+    const auto end = clock::now() + std::chrono::milliseconds(interval_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!woken_ && clock::now() < end) {
+        // Signal handlers cannot notify: look at the interrupt count every few milliseconds.
+        wake_.wait_for(lock, std::chrono::milliseconds(10));
+        if (woken_) break;
+        int n = platform::console::take_interrupts();
+        if (n > 0) {
+            pending_interrupts_ += n;
+            break;
+        }
+    }
+    woken_ = false;
+}
+
+void TtyApplication::Draw() {
+    if (!main_) return;
+    std::string text = main_->label;
+    std::string bar;
+    if (main_->bar_visible) {
+        const int max = main_->bar_max > 0 ? main_->bar_max : 1;
+        long long pos = main_->bar_position;
+        if (pos < 0) pos = 0;
+        if (pos > max) pos = max;
+        char pct[16];
+        std::snprintf(pct, sizeof pct, " %6.2f%%", 100.0 * static_cast<double>(pos) / max);
+        const int width = 20;
+        const int filled = static_cast<int>(pos * width / max);
+        bar = " [" + std::string(filled, '#') + std::string(width - filled, '.') + "]" + pct;
+    }
+    if (text + bar == shown_) return;
+    shown_ = text + bar;
+    if (terminal_) {
+        // Keep the label's start and the bar on one line: cut the label in the middle.
+        const size_t room = static_cast<size_t>(platform::console::columns() - 1);
+        size_t count = 0; // characters, not bytes, of the label
+        for (unsigned char c : text)
+            count += (c & 0xC0) != 0x80;
+        if (count + bar.size() > room && room > bar.size() + 5) {
+            size_t keep = room - bar.size() - 3, seen = 0, cut = 0;
+            for (cut = 0; cut < text.size(); ++cut) {
+                if ((static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80 && seen++ == keep) break;
+            }
+            text = text.substr(0, cut) + "...";
+            count = keep + 3;
+        }
+        std::string line = "\r" + text + bar;
+        if (count + bar.size() < room) line += std::string(room - count - bar.size(), ' ');
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        drawn_ = true;
+    } else {
+        std::string line = text + bar + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
+}
+
+void TtyApplication::Run() {
+    if (!events_) return;
+    events_->OnActivate();
+    while (main_ && !main_->closed) {
+        if (reactivate_) {
+            reactivate_ = false;
+            events_->OnActivate();
+            continue;
+        }
+        WaitTick();
+        pending_interrupts_ += platform::console::take_interrupts();
+        while (pending_interrupts_ > 0 && main_ && !main_->closed) {
+            --pending_interrupts_;
+            if (!cancel_pressed_ && main_->button_enabled) {
+                cancel_pressed_ = true;
+                events_->OnButtonClick();
+            } else {
+                events_->OnCloseRequest();
+                main_->closed = true;
+            }
+        }
+        if (!main_ || main_->closed) break;
+        if (main_->timer_enabled) events_->OnTimer();
+        Draw();
+    }
+    Draw();
+    EndLine();
+}
+
+} // namespace
+
+Application& builtin_application() {
+    static TtyApplication app;
+    return app;
+}
+
+} // namespace gui
