@@ -1,0 +1,39 @@
+#pragma once
+// The copy job: totals the source tree, then copies every visible file to the same relative
+// place below the destination, creating folders as it goes and never replacing a file that
+// is already there. It runs on the worker thread and reports through the state it is given,
+// which the progress window holds and reads.
+#include <atomic>
+#include <cstdint>
+
+#include "fs/path.h"
+#include "platform/folder_id.h"
+#include "tasks/monitor.h"
+#include "text/dstring.h"
+
+struct CopyState {
+    TStringNomFitx DirOrigen;
+    TStringNomFitx DirDestino;
+    // Set by the job as its last step, with release: it publishes TextoError.
+    std::atomic<bool> Terminado{false};
+    DString TextoError;
+    TMonitorProc Monitor;
+
+    // Called on the worker thread once the job has ended, so the window need not wait for
+    // its next tick; may be null.
+    void (*on_finished)() = nullptr;
+    // The destination folder, once it exists: a destination inside the source tree is left
+    // out of the scan and the copy.
+    platform::FolderId destino_id;
+    bool destino_conocido = false;
+};
+
+// The task function for TTareaProcesosLentos; arg is the CopyState.
+bool TareaCopia(void* arg, DString* error, TMonitorProc* monitor);
+// The whole job: true when it ran to its end or was cancelled, false when a failure ended it.
+bool CopiaFicheros(CopyState* w);
+// Bytes below carpeta; 0 when the job was cancelled during the scan.
+int64_t TamanoCarpeta(CopyState* w, const DString& carpeta);
+// Copies the tree below origen into destino, to which a backslash is appended.
+bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString& error);
+bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error);

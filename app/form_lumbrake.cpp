@@ -1,0 +1,122 @@
+#include "app/form_lumbrake.h"
+
+#include "app/parametros.h"
+
+TFormLumbrake* FormLumbrake = nullptr;
+bool PrimeraActivacion = true;
+
+namespace {
+
+gui::FormLayout Layout() {
+    gui::FormLayout l;
+    l.caption = u"Kestrova";
+    l.client_width = 410;
+    l.client_height = 96;
+    l.label_left = 8;
+    l.label_top = 16;
+    l.bar_left = 8;
+    l.bar_top = 40;
+    l.bar_width = 401;
+    l.bar_height = 16;
+    l.button_left = 304;
+    l.button_top = 64;
+    l.button_width = 97;
+    l.button_height = 25;
+    l.button_caption = u"Cancel";
+    l.timer_interval_ms = 100;
+    return l;
+}
+
+void WakeWindow() {
+    gui::application().Wake();
+}
+
+} // namespace
+
+TFormLumbrake::TFormLumbrake(gui::Application& app) : app_(app) {
+    Ventana = app.CreateForm(Layout(), this);
+    on_finished = WakeWindow;
+}
+
+TFormLumbrake::~TFormLumbrake() {
+    AcabaTarea();
+}
+
+void TFormLumbrake::AcabaTarea() {
+    if (!Tarea) return;
+    Monitor.cancelado.store(true, std::memory_order_relaxed);
+    delete Tarea; // waits for the end of the thread
+    Tarea = nullptr;
+}
+
+bool TFormLumbrake::LeeParametros(DString& e) {
+    return ::LeeParametros(DirOrigen, DirDestino, e);
+}
+
+void TFormLumbrake::FormActivate() {
+    if (!PrimeraActivacion) return;
+    PrimeraActivacion = false;
+    DString e;
+    if (!LeeParametros(e)) {
+        MuestraMensaje(DString("Error parameters: ") + "err=" + e, "Lumbrake", gui::kMbOk);
+        Ventana->Close();
+        return;
+    }
+    Tarea = new TTareaProcesosLentos;
+    Tarea->funcion = TareaCopia;
+    Tarea->arg = static_cast<CopyState*>(this);
+    Tarea->monitor = &Monitor;
+    Tarea->Resume();
+}
+
+void TFormLumbrake::Timer1Timer() {
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        if (!Monitor.paso.is_empty() || !Monitor.detalle.is_empty())
+            Ventana->SetLabel(Monitor.Texto(true).to_unicode_string());
+    }
+    if (Monitor.hecho.load(std::memory_order_relaxed) >= 0) {
+        Ventana->SetBarVisible(true);
+        Ventana->SetButtonVisible(true);
+        Ventana->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
+        Ventana->SetBarMax(10000);
+    }
+    if (Terminado.load(std::memory_order_acquire)) {
+        Ventana->SetTimerEnabled(false);
+        if (!TextoError.is_empty()) {
+            MuestraMensaje(TextoError, "Error", gui::kMbIconError);
+            TextoError.clear();
+        }
+        Ventana->Close();
+    }
+}
+
+void TFormLumbrake::BotCancelarClick() {
+    Monitor.cancelado.store(true, std::memory_order_relaxed);
+    Ventana->SetButtonEnabled(false);
+}
+
+void TFormLumbrake::OnCloseRequest() {
+    AcabaTarea();
+}
+
+int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo) {
+    return gui::application().Alert(texto.to_unicode_string(), titulo.to_unicode_string(), tipo);
+}
+
+int EntradaAplicacion() {
+    gui::Application& app = gui::application();
+    try {
+        app.Initialize();
+        app.SetTitle(u"LumbrakeCD");
+        FormLumbrake = new TFormLumbrake(app);
+        app.Run();
+    } catch (Exception* e) {
+        app.ShowException(*e);
+        delete e;
+    } catch (...) {
+    }
+    delete FormLumbrake;
+    FormLumbrake = nullptr;
+    return 0;
+}

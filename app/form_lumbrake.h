@@ -1,0 +1,45 @@
+#pragma once
+// TFormLumbrake: the program's only window, a label, a progress bar, a Cancel button and a
+// 100 ms timer. On its first activation it reads the command line and starts the copy job on
+// a worker thread; the timer mirrors the job's monitor into the label and the bar, and closes
+// the window (ending the program) once the job has finished.
+#include <memory>
+
+#include "app/copia.h"
+#include "platform/gui/gui.h"
+#include "tasks/slow_task.h"
+
+class TFormLumbrake : public gui::FormEvents, public CopyState {
+  public:
+    explicit TFormLumbrake(gui::Application& app);
+    // Cancels and waits for a job still running before the state it works on goes.
+    ~TFormLumbrake() override;
+
+    void FormActivate();
+    void Timer1Timer();
+    void BotCancelarClick();
+    bool LeeParametros(DString& e);
+
+    // The window: Label1, ProgressBarProceso, BotCancelar and Timer1.
+    std::unique_ptr<gui::ProgressForm> Ventana;
+    TTareaProcesosLentos* Tarea = nullptr;
+
+  private:
+    void OnActivate() override { FormActivate(); }
+    void OnTimer() override { Timer1Timer(); }
+    void OnButtonClick() override { BotCancelarClick(); }
+    void OnCloseRequest() override;
+    void AcabaTarea();
+
+    gui::Application& app_;
+};
+
+extern TFormLumbrake* FormLumbrake;
+// True at program start; the first activation clears it, so later ones do nothing.
+extern bool PrimeraActivacion;
+
+// A modal message box over the main window; texts are UTF-8. Returns the button pressed.
+int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo);
+
+// The application entry: builds the window, runs the message loop, returns 0.
+int EntradaAplicacion();
