@@ -57,12 +57,6 @@ void NullApplication::Run() {
     ++activations;
     events_->OnActivate();
     while (!state.closed) {
-        if (reactivate_) {
-            reactivate_ = false;
-            ++activations;
-            events_->OnActivate();
-            continue;
-        }
         if (!state.timer_enabled || ticks >= max_ticks) {
             RequestClose();
             break;
@@ -78,7 +72,10 @@ int NullApplication::Alert(const UnicodeString& text, const UnicodeString& capti
                            unsigned style) {
     boxes.push_back({text, caption, style});
     // Closing the box gives the focus back to the window.
-    reactivate_ = true;
+    if (events_ && !state.closed) {
+        ++activations;
+        events_->OnActivate();
+    }
     return kIdOk;
 }
 

@@ -59,7 +59,6 @@ class NullApplication : public Application {
     FormEvents* events_ = nullptr;
     UnicodeString title_;
     unsigned interval_ = 100;
-    bool reactivate_ = false;
 };
 
 } // namespace gui

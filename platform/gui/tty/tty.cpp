@@ -62,7 +62,8 @@ class TtyApplication : public Application {
         std::string line = to_utf8(caption) + ": " + to_utf8(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
-        reactivate_ = true; // the window gets the focus back when the box goes
+        // The window gets the focus back when the box goes.
+        if (events_ && main_ && !main_->closed) events_->OnActivate();
         return kIdOk;
     }
     void ShowException(const Exception& e) override {
@@ -95,7 +96,6 @@ class TtyApplication : public Application {
     std::string title_;
     unsigned interval_ = 100;
     bool terminal_ = false;
-    bool reactivate_ = false;
     bool drawn_ = false;
     std::string shown_;
     std::mutex mutex_;
@@ -173,11 +173,6 @@ void TtyApplication::Run() {
     if (!events_) return;
     events_->OnActivate();
     while (main_ && !main_->closed) {
-        if (reactivate_) {
-            reactivate_ = false;
-            events_->OnActivate();
-            continue;
-        }
         WaitTick();
         pending_interrupts_ += platform::console::take_interrupts();
         while (pending_interrupts_ > 0 && main_ && !main_->closed) {

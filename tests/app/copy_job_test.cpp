@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/copia.h"
+#include "fs/fs_test_util.h"
+#include "platform/fs.h"
+
+namespace sfs = std::filesystem;
+using fstest::lib;
+using fstest::read_all;
+using fstest::TempDir;
+using fstest::write_file;
+
+namespace {
+
+// src: a.txt (3 bytes), sub/b.bin (5000), sub/deep/c (1), .hidden, .git/x, empty/
+void MakeTree(const sfs::path& src) {
+    sfs::create_directories(src / "sub" / "deep");
+    sfs::create_directories(src / ".git");
+    sfs::create_directories(src / "empty");
+    write_file(src / "a.txt", "abc");
+    write_file(src / "sub" / "b.bin", std::string(5000, 'b'));
+    write_file(src / "sub" / "deep" / "c", "c");
+    write_file(src / ".hidden", "h");
+    write_file(src / ".git" / "x", "x");
+}
+
+struct Job : CopyState {
+    Job(const sfs::path& src, const std::string& dst) {
+        DirOrigen = lib(src).c_str();
+        DirDestino = dst.c_str();
+    }
+};
+
+// Replaces the system copy for one test.
+struct CopyHook {
+    using Fn = bool (*)(const char*, const char*, bool);
+    Fn saved = platform::fs_ops().copy;
+    explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
+    ~CopyHook() { platform::fs_ops().copy = saved; }
+};
+
+} // namespace
+
+TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
+    for (const char* tail : {"", "\\"}) {
+        TempDir t;
+        MakeTree(t.path / "src");
+        sfs::create_directories(t.path / "dst" / "sub");
+        write_file(t.path / "dst" / "sub" / "b.bin", "old");
+        const auto old_time =
+            sfs::last_write_time(t.path / "dst" / "sub" / "b.bin") - std::chrono::hours(48);
+        sfs::last_write_time(t.path / "dst" / "sub" / "b.bin", old_time);
+
+        Job j(t.path / "src", lib(t.path / "dst") + tail);
+        EXPECT_TRUE(CopiaFicheros(&j));
+        EXPECT_TRUE(j.Terminado.load());
+        EXPECT_TRUE(j.TextoError.is_empty());
+        EXPECT_EQ(j.Monitor.total.load(), 5004);
+        EXPECT_EQ(j.Monitor.hecho.load(), 5004); // the existing file counts too
+        EXPECT_DOUBLE_EQ(j.Monitor.Porcentaje(), 100);
+
+        EXPECT_EQ(read_all(t.path / "dst" / "a.txt"), "abc");
+        EXPECT_EQ(read_all(t.path / "dst" / "sub" / "deep" / "c"), "c");
+        EXPECT_EQ(sfs::last_write_time(t.path / "dst" / "a.txt"),
+                  sfs::last_write_time(t.path / "src" / "a.txt"));
+        EXPECT_TRUE(sfs::is_directory(t.path / "dst" / "empty"));
+        EXPECT_FALSE(sfs::exists(t.path / "dst" / ".hidden"));
+        EXPECT_FALSE(sfs::exists(t.path / "dst" / ".git"));
+        EXPECT_EQ(read_all(t.path / "dst" / "sub" / "b.bin"), "old");
+        EXPECT_EQ(sfs::last_write_time(t.path / "dst" / "sub" / "b.bin"), old_time);
+        EXPECT_EQ(j.Monitor.paso.str().rfind("Copying file: " + lib(t.path / "src") + "\\", 0),
+                  0u); // the last file visited, in the listing's order
+    }
+
+    // A missing source: nothing to copy, the destination is still made.
+    TempDir t;
+    Job j(t.path / "none", lib(t.path / "dst"));
+    EXPECT_TRUE(CopiaFicheros(&j));
+    EXPECT_EQ(j.Monitor.total.load(), 0);
+    EXPECT_TRUE(sfs::is_directory(t.path / "dst"));
+}
+
+TEST(CopyJob, FailuresEndTheJobWithTheirText) {
+    TempDir t;
+    MakeTree(t.path / "src");
+    const std::string missing = lib(t.path / "no" / "dst");
+    Job j(t.path / "src", missing);
+    EXPECT_FALSE(CopiaFicheros(&j));
+    EXPECT_TRUE(j.Terminado.load());
+    EXPECT_EQ(j.TextoError.str(), "Error creating folder:" + missing + "\\");
+
+    Job empty(t.path / "src", "");
+    EXPECT_FALSE(CopiaFicheros(&empty));
+    EXPECT_EQ(empty.TextoError.str(), "Error creating folder:\\");
+
+    // The first failed copy stops every file after it, at every level.
+    static int copies;
+    copies = 0;
+    CopyHook hook([](const char*, const char*, bool) {
+        ++copies;
+        return false;
+    });
+    const std::string dst = lib(t.path / "dst");
+    Job fail(t.path / "src", dst);
+    EXPECT_FALSE(CopiaFicheros(&fail));
+    EXPECT_EQ(copies, 1);
+    const std::string text = fail.TextoError.str();
+    EXPECT_EQ(text.rfind("Error copying file: " + lib(t.path / "src") + "\\", 0), 0u) << text;
+    EXPECT_NE(text.find(" to " + dst + "\\"), std::string::npos) << text;
+}
+
+TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {
+    TempDir t;
+    MakeTree(t.path / "src");
+    Job scan(t.path / "src", lib(t.path / "dst"));
+    scan.Monitor.cancelado = true;
+    EXPECT_TRUE(CopiaFicheros(&scan));
+    EXPECT_TRUE(scan.Terminado.load());
+    EXPECT_EQ(scan.Monitor.hecho.load(), -1); // the bar never started
+    EXPECT_FALSE(sfs::exists(t.path / "dst"));
+
+    static CopyState* running;
+    static CopyHook::Fn real;
+    real = platform::fs_ops().copy;
+    CopyHook hook([](const char* s, const char* d, bool f) {
+        running->Monitor.cancelado = true; // pressed while this file is being copied
+        return real(s, d, f);
+    });
+    Job copy(t.path / "src", lib(t.path / "dst"));
+    running = &copy;
+    EXPECT_TRUE(CopiaFicheros(&copy));
+    EXPECT_TRUE(copy.TextoError.is_empty());
+    int files = 0;
+    for (auto& e : sfs::recursive_directory_iterator(t.path / "dst"))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
+}
+
+TEST(CopyJob, DestinationInsideTheSourceIsCopiedOnce) {
+    TempDir t;
+    MakeTree(t.path / "src");
+    for (int run = 0; run < 2; ++run) { // the second run finds the destination in the scan
+        Job j(t.path / "src", lib(t.path / "src" / "sub" / "out"));
+        EXPECT_TRUE(CopiaFicheros(&j));
+        EXPECT_EQ(j.Monitor.total.load(), 5004);
+        EXPECT_EQ(j.Monitor.hecho.load(), 5004);
+    }
+    EXPECT_EQ(read_all(t.path / "src" / "sub" / "out" / "sub" / "b.bin"), std::string(5000, 'b'));
+    EXPECT_FALSE(sfs::exists(t.path / "src" / "sub" / "out" / "sub" / "out"));
+}
