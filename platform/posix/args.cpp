@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "platform/args.h"
 
 namespace platform {
@@ -13,6 +15,12 @@ void capture(int argc, char** argv, char**) {
 }
 __attribute__((section(".init_array"), used)) void (*const capture_at_start)(int, char**,
                                                                              char**) = capture;
+
+// A vector given to set_args is copied here, so the caller's array may go away.
+std::vector<char*>& replaced() {
+    static std::vector<char*> v;
+    return v;
+}
 } // namespace
 
 int arg_count() {
@@ -24,8 +32,12 @@ const char* arg_at(int i) {
 }
 
 void set_args(int argc, char** argv) {
-    g_argc = argc;
-    g_argv = argv;
+    std::vector<char*> copy(argv && argc > 0 ? argv : nullptr,
+                            argv && argc > 0 ? argv + argc : nullptr);
+    copy.push_back(nullptr);
+    replaced().swap(copy);
+    g_argc = argc > 0 ? argc : 0;
+    g_argv = replaced().data();
 }
 
 } // namespace platform

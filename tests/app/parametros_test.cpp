@@ -16,9 +16,12 @@ struct Result {
 };
 
 Result run(std::vector<std::string> words) {
-    std::vector<char*> saved;
-    for (int i = 0; i < platform::arg_count(); ++i)
-        saved.push_back(const_cast<char*>(platform::arg_at(i)));
+    static std::vector<char*> saved = [] {
+        std::vector<char*> v;
+        for (int i = 0; i < platform::arg_count(); ++i)
+            v.push_back(const_cast<char*>(platform::arg_at(i)));
+        return v;
+    }();
     words.insert(words.begin(), "lumbrake.exe");
     std::vector<char*> argv;
     for (std::string& w : words)

@@ -104,15 +104,14 @@ TEST(Vector, PlacingAndOwnership) {
     }
     EXPECT_EQ(Counted::alive, 0);
 
-    Counted* kept = nullptr;
-    {
-        VectorI<Counted> borrowing(2, 2, false);
-        kept = borrowing.Add(-1);
-        borrowing.clear();
-        EXPECT_EQ(Counted::alive, 1);
-        borrowing.Add(-1); // left behind on purpose below
-        kept = borrowing.Get(0);
-    }
-    EXPECT_EQ(Counted::alive, 2);
-    delete kept;
+    auto* borrowing = new VectorI<Counted>(2, 2, false);
+    Counted* first = borrowing->Add(-1);
+    borrowing->clear();
+    EXPECT_EQ(Counted::alive, 1); // cleared, not deleted
+    delete first;
+    Counted* second = borrowing->Add(-1);
+    delete borrowing;
+    EXPECT_EQ(Counted::alive, 1); // destroyed, not deleted
+    delete second;
+    EXPECT_EQ(Counted::alive, 0);
 }
