@@ -27,9 +27,10 @@ struct AppRun {
     int code = -1;
 
     void Go() {
-        std::vector<char*> saved;
-        for (int i = 0; i < platform::arg_count(); ++i)
-            saved.push_back(const_cast<char*>(platform::arg_at(i)));
+        static std::vector<char*> saved; // the process's own vector, put back after each run
+        if (saved.empty())
+            for (int i = 0; i < platform::arg_count(); ++i)
+                saved.push_back(const_cast<char*>(platform::arg_at(i)));
         words.insert(words.begin(), "lumbrake-cd");
         std::vector<char*> argv;
         for (std::string& w : words)
@@ -123,7 +124,11 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     cancel.Go();
     EXPECT_TRUE(cancel.app.boxes.empty());
     EXPECT_TRUE(cancel.app.state.closed);
-    EXPECT_LT(cancel.app.positions.back(), 10000); // stopped before the end
+    int copied = 0; // stopped before the end, in the scan or after the file under way
+    if (sfs::exists(t.path / "dst"))
+        for (auto& e : sfs::directory_iterator(t.path / "dst"))
+            copied += e.is_regular_file();
+    EXPECT_LT(copied, 50);
 
     // The close box while copying: the job is cancelled and waited for before the window goes.
     AppRun close;

@@ -22,7 +22,10 @@ class TtyForm : public ProgressForm {
     ~TtyForm() override;
     void SetLabel(const UnicodeString& text) override { label = to_utf8(text); }
     void SetBarMax(int max) override { bar_max = max; }
-    void SetBarPosition(int position) override { bar_position = position; }
+    void SetBarPosition(int position) override {
+        bar_position = position;
+        bar_driven = true;
+    }
     void SetBarVisible(bool v) override { bar_visible = v; }
     void SetButtonEnabled(bool e) override { button_enabled = e; }
     void SetButtonVisible(bool) override {}
@@ -32,6 +35,8 @@ class TtyForm : public ProgressForm {
     std::string label;
     int bar_max = 100, bar_position = 0;
     bool bar_visible = true, button_enabled = true, timer_enabled = true, closed = false;
+    // A terminal line shows the bar only once the program has moved it.
+    bool bar_driven = false;
 
   private:
     TtyApplication* app_;
@@ -131,7 +136,7 @@ void TtyApplication::Draw() {
     if (!main_) return;
     std::string text = main_->label;
     std::string bar;
-    if (main_->bar_visible) {
+    if (main_->bar_visible && main_->bar_driven) {
         const int max = main_->bar_max > 0 ? main_->bar_max : 1;
         long long pos = main_->bar_position;
         if (pos < 0) pos = 0;
@@ -142,7 +147,7 @@ void TtyApplication::Draw() {
         const int filled = static_cast<int>(pos * width / max);
         bar = " [" + std::string(filled, '#') + std::string(width - filled, '.') + "]" + pct;
     }
-    if (text + bar == shown_) return;
+    if (text + bar == shown_ || (text.empty() && bar.empty())) return;
     shown_ = text + bar;
     if (terminal_) {
         // Keep the label's start and the bar on one line: cut the label in the middle.
