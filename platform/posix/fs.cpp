@@ -199,7 +199,7 @@ void add_chain(std::vector<DevIno>& out, std::string p) {
         p.resize(end + 1);
         size_t cut = p.find_last_of('/');
         if (cut == std::string::npos)
-            p = ".";
+            p.assign(1, '.');
         else
             p.resize(cut == 0 ? 1 : cut);
     }
@@ -263,7 +263,7 @@ FindHandle find_first(const char* pattern, FindRecord* rec) {
     size_t cut = native.find_last_of('/');
     auto s = std::make_unique<Search>();
     if (cut == std::string::npos) {
-        s->folder = ".";
+        s->folder.assign(1, '.');
         s->mask = native;
     } else {
         s->folder = cut == 0 ? "/" : native.substr(0, cut);
@@ -316,7 +316,7 @@ bool write_time(const char* path, SystemTime* utc) {
 // ---- the copy ----
 
 constexpr size_t kBufferSize = 1 << 20;
-constexpr size_t kRangeChunk = size_t(1) << 30;
+constexpr size_t kRangeChunk = 8 << 20;
 
 // The data goes into a file that has no name yet (O_TMPFILE), or, where the file system
 // cannot make one, into a hidden temporary name in the destination folder.
@@ -330,7 +330,10 @@ std::string temp_name(const std::string& folder) {
     char tail[64];
     std::snprintf(tail, sizeof tail, ".lumbrake-%ld-%u.tmp", static_cast<long>(::getpid()),
                   counter.fetch_add(1));
-    return folder == "/" ? "/" + std::string(tail) : folder + "/" + tail;
+    std::string name(folder);
+    if (name != "/") name += '/';
+    name += tail;
+    return name;
 }
 
 bool open_temp(const std::string& folder, TempFile& t) {
@@ -369,7 +372,33 @@ bool write_all(int fd, const char* p, size_t n) {
     return true;
 }
 
-bool read_write_loop(int in, int out) {
+// The copy must reach the disk before its name appears. Rather than leave all of it to the
+// final fsync, writeback of each finished stretch starts at once and runs while the next
+// ones are copied; the stretch before the previous one is waited for, so that only a few
+// stretches are ever in flight and the final fsync has little left to do.
+class Writeback {
+  public:
+    explicit Writeback(int fd) : fd_(fd) {}
+    void advance(size_t n) {
+        written_ += static_cast<off_t>(n);
+        while (written_ - started_ >= kStretch) {
+            ::sync_file_range(fd_, started_, kStretch, SYNC_FILE_RANGE_WRITE);
+            if (started_ >= 2 * kStretch)
+                ::sync_file_range(fd_, started_ - 2 * kStretch, kStretch,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+            started_ += kStretch;
+        }
+    }
+
+  private:
+    static constexpr off_t kStretch = 8 << 20;
+    int fd_;
+    off_t written_ = 0;
+    off_t started_ = 0;
+};
+
+bool read_write_loop(int in, int out, Writeback& wb) {
     std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
     if (!buf) {
         errno = ENOMEM;
@@ -383,17 +412,22 @@ bool read_write_loop(int in, int out) {
         }
         if (r == 0) return true;
         if (!write_all(out, buf.get(), static_cast<size_t>(r))) return false;
+        wb.advance(static_cast<size_t>(r));
     }
 }
 
 // On one file system the kernel copies (and may share blocks); otherwise, or where it
 // declines, a read/write loop with a large buffer carries on from the current offsets.
 bool transfer(int in, int out, const struct stat& src) {
+    Writeback wb(out);
     struct stat dst {};
     if (::fstat(out, &dst) == 0 && dst.st_dev == src.st_dev) {
         for (;;) {
             ssize_t n = sys().copy_range(in, out, kRangeChunk);
-            if (n > 0) continue;
+            if (n > 0) {
+                wb.advance(static_cast<size_t>(n));
+                continue;
+            }
             if (n == 0) return true;
             if (errno == EINTR) continue;
             if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
@@ -403,7 +437,7 @@ bool transfer(int in, int out, const struct stat& src) {
         }
     }
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return read_write_loop(in, out);
+    return read_write_loop(in, out, wb);
 }
 
 // Gives the unnamed file a name through /proc, or directly where the kernel allows it.
