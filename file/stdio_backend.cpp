@@ -68,11 +68,7 @@ int64_t TFicheroOrv_stdio::tell() {
 
 int64_t TFicheroOrv_stdio::size() {
     if (!stream) return -1;
-    int64_t pos = tell();
-    platform::stream_seek(stream, 0, SeekFrom::end);
-    int64_t end = tell();
-    set_pos(pos);
-    return end;
+    return platform::stream_size(stream);
 }
 
 void TFicheroOrv_stdio::flush() {

@@ -35,5 +35,8 @@ std::FILE* stream_open(const char* path, const char* mode);
 // 64-bit stream positions; stream_seek answers 0 on success like fseek.
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from);
 int64_t stream_tell(std::FILE* f);
+// The size of the stream's file, writes still buffered included; -1 when it cannot be
+// told. Reads no byte and leaves the position where it was.
+int64_t stream_size(std::FILE* f);
 
 } // namespace platform

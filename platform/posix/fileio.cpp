@@ -114,4 +114,19 @@ int64_t stream_tell(std::FILE* f) {
     return static_cast<int64_t>(ftello(f));
 }
 
+int64_t stream_size(std::FILE* f) {
+    // A plain seek to the end would make the C library read the file's last partial block
+    // into its buffer. A seek by 0 from the current position only writes out buffered
+    // bytes; the size then comes from the file's status.
+    if (fseeko(f, 0, SEEK_CUR) != 0) return -1;
+    struct stat st {};
+    if (fstat(fileno(f), &st) != 0) return -1;
+    if (S_ISREG(st.st_mode)) return static_cast<int64_t>(st.st_size);
+    off_t pos = ftello(f);
+    if (pos < 0 || fseeko(f, 0, SEEK_END) != 0) return -1;
+    off_t end = ftello(f);
+    fseeko(f, pos, SEEK_SET);
+    return static_cast<int64_t>(end);
+}
+
 } // namespace platform

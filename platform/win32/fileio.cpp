@@ -91,4 +91,14 @@ int64_t stream_tell(std::FILE* f) {
     return _ftelli64(f);
 }
 
+int64_t stream_size(std::FILE* f) {
+    // The runtime's seek writes out buffered bytes and drops its read buffer; it reads
+    // nothing.
+    int64_t pos = _ftelli64(f);
+    if (pos < 0 || _fseeki64(f, 0, SEEK_END) != 0) return -1;
+    int64_t end = _ftelli64(f);
+    _fseeki64(f, pos, SEEK_SET);
+    return end;
+}
+
 } // namespace platform

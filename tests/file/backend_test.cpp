@@ -104,4 +104,13 @@ TEST_F(Backend, SizeKeepsPositionAndShortReadsKeepTheirBytes) {
         EXPECT_EQ(b->tell(), 1000);
         EXPECT_TRUE(b->eof());
     }
+    // Bytes still in the stream's buffer count.
+    TFicheroOrv_stdio out;
+    ASSERT_TRUE(out.open(path("w"), FITX_WRITE, nullptr));
+    EXPECT_TRUE(out.write("hello", 5));
+    EXPECT_EQ(out.size(), 5);
+    EXPECT_EQ(out.tell(), 5);
+    EXPECT_TRUE(out.write("!", 1));
+    out.close(nullptr);
+    EXPECT_EQ(get("w"), "hello!");
 }
