@@ -233,6 +233,7 @@ void TFicheroOrv::start_window() {
 }
 
 bool TFicheroOrv::fill_window(int64_t p) {
+    if (p < 0) return false; // no such position: the window stays as it was
     windowStart = p;
     windowEnd = std::min(p + cacheSize, cacheFileSize);
     if (windowEnd - windowStart < 1) {

@@ -1,14 +1,30 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/codepage.h"
 #include "platform/fileio.h"
 
 namespace platform {
 namespace {
-const wchar_t* wide(const DUString& s) {
-    return reinterpret_cast<const wchar_t*>(s.texto());
+// Paths from this length on are passed in their extended form "\\?\C:\..." or
+// "\\?\UNC\server\...", made full first since the system does not normalise that form;
+// the file-system services follow the same rule, so every file they list can be opened.
+constexpr size_t kLongPath = 248;
+
+std::wstring wide_path(const char* path) {
+    DUString u(path, -1, 0);
+    std::wstring w(reinterpret_cast<const wchar_t*>(u.texto()));
+    if (w.size() < kLongPath || w.rfind(L"\\\\?\\", 0) == 0) return w;
+    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return w;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return w;
 }
 DWORD method_of(SeekFrom from) {
     switch (from) {
@@ -40,9 +56,8 @@ FileHandle file_open(const char* path, unsigned access, FileDisposition disposit
     DWORD disp = OPEN_EXISTING;
     if (disposition == FileDisposition::create_always) disp = CREATE_ALWAYS;
     if (disposition == FileDisposition::open_always) disp = OPEN_ALWAYS;
-    DUString name(path, -1, 0);
-    HANDLE h = CreateFileW(wide(name), acc, share_read ? FILE_SHARE_READ : 0, nullptr, disp,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(wide_path(path).c_str(), acc, share_read ? FILE_SHARE_READ : 0, nullptr,
+                           disp, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == nullptr || h == INVALID_HANDLE_VALUE) return nullptr;
     return h;
 }
@@ -78,9 +93,8 @@ bool file_set_end(FileHandle h) {
 }
 
 std::FILE* stream_open(const char* path, const char* mode) {
-    DUString name(path, -1, 0);
     DUString wmode(mode, -1, 0);
-    return _wfopen(wide(name), wide(wmode));
+    return _wfopen(wide_path(path).c_str(), reinterpret_cast<const wchar_t*>(wmode.texto()));
 }
 
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "file/fichero.h"
+#include "fs/fs.h"
 #include "scratch.h"
 #include "tasks/monitor.h"
 
@@ -25,6 +26,22 @@ TEST_F(File, SizeIsExactAndZeroForMissingOrFolder) {
     EXPECT_EQ(TamanoFichero(path("")), 0);
     fsys::create_directory(native("folder"));
     EXPECT_EQ(TamanoFichero(path("folder")), 0);
+
+    // A file deeper than the classic 260-character limit of Windows paths.
+    DString deep = path("");
+    const char sep = deep.char_at(deep.length() - 1);
+    for (char c : {'d', 'e', 'f'}) {
+        deep.append(std::string(100, c).c_str());
+        ASSERT_TRUE(CreaCarpeta(deep));
+        deep.append(sep);
+    }
+    deep.append("long.dat");
+    TFicheroOrv f;
+    ASSERT_TRUE(f.Abre(deep, FITX_WRITE | FITX_WIN32));
+    EXPECT_TRUE(f.write("0123456789", 10));
+    f.close();
+    EXPECT_EQ(TamanoFichero(deep), 10);
+    EXPECT_TRUE(BorraFichero(deep));
 }
 
 TEST_F(File, LargeFilesKeepTrueSizesAndWindowPositions) {

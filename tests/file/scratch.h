@@ -17,7 +17,8 @@ class Scratch : public ::testing::Test {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fsys::temp_directory_path() /
                (std::string("lumbrake_file_") + info->test_suite_name() + "_" + info->name());
-        fsys::remove_all(dir_);
+        std::error_code ec;
+        fsys::remove_all(dir_, ec);
         fsys::create_directories(dir_);
     }
     void TearDown() override {
