@@ -18,13 +18,13 @@ TFicheroOrv::~TFicheroOrv() {
     close(true, nullptr);
 }
 
-bool TFicheroOrv::Abre(const TStringNomFitx& path, uint32_t mode_, DString* error) {
+bool TFicheroOrv::Abre(const TStringNomFitx& path, uint32_t open_mode, DString* error) {
     if (ptrFitx) {
         if (error) error->append(" file already oppened.");
         return false;
     }
     fileName = path;
-    mode = mode_;
+    mode = open_mode;
     lastChar = 0;
     // A reused object starts its text state afresh: mark detection runs only while the code
     // page is unknown, and characters pushed back belong to the previous file.
