@@ -48,7 +48,7 @@ else
     echo "(not root: no tmpfs source)"
 fi
 
-# Seconds of one run of a command, its peak memory in KiB in $peak.
+# "seconds peak-KiB" of one run of a command.
 run_once() { # <dst> <cmd...>
     local dst=$1
     shift
@@ -58,19 +58,18 @@ run_once() { # <dst> <cmd...>
     t0=$(date +%s.%N)
     /usr/bin/time -f "%M" -o "$work/time.out" "$@" >/dev/null 2>"$work/err.out" </dev/null
     t1=$(date +%s.%N)
-    peak=$(tail -n1 "$work/time.out")
-    echo "$t1 - $t0" | bc -l
+    echo "$(echo "$t1 - $t0" | bc -l) $(tail -n1 "$work/time.out")"
 }
 
-best() { # <dst> <cmd...>: best time of $reps runs; $best_peak the largest peak
-    local b="" t
-    best_peak=0
+# "best-seconds largest-peak" over $reps runs.
+best() { # <dst> <cmd...>
+    local b="" p=0 t k
     for _ in $(seq "$reps"); do
-        t=$(run_once "$@")
-        [ "$peak" -gt "$best_peak" ] && best_peak=$peak
+        read -r t k < <(run_once "$@")
+        [ "$k" -gt "$p" ] && p=$k
         if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
     done
-    echo "$b"
+    echo "$b $p"
 }
 
 printf '%-6s %-6s %9s %9s %9s %8s %8s %9s\n' source tree tool_s cp_s rsync_s tool/cp tool/rs tool_KiB
@@ -83,14 +82,13 @@ for src in "${sources[@]}"; do
     for tree in SMALL LARGE; do
         drm=${rel:+$rel/}$tree
         dst="$work/dst"
-        t_tool=$(best "$dst" "$tool" "/src=$work/$src/SETUP.EXE" "/dst=$dst" "/drm=$drm")
-        peak_tool=$best_peak
+        read -r t_tool peak_tool < <(best "$dst" "$tool" "/src=$work/$src/SETUP.EXE" "/dst=$dst" "/drm=$drm")
         if ! diff -rq --exclude=.done "$work/$src/$tree" "$dst" >/dev/null; then
             echo "tool copy of $src/$tree differs from its source" >&2
             exit 1
         fi
-        t_cp=$(best "$dst" cp -r "$work/$src/$tree" "$dst")
-        t_rs=$(best "$dst" rsync -a "$work/$src/$tree/" "$dst/")
+        read -r t_cp _ < <(best "$dst" cp -r "$work/$src/$tree" "$dst")
+        read -r t_rs _ < <(best "$dst" rsync -a "$work/$src/$tree/" "$dst/")
         printf '%-6s %-6s %9.3f %9.3f %9.3f %8.2f %8.2f %9d\n' "$src" "$tree" "$t_tool" "$t_cp" \
             "$t_rs" "$(echo "$t_tool / $t_cp" | bc -l)" "$(echo "$t_tool / $t_rs" | bc -l)" \
             "$peak_tool"
