@@ -316,7 +316,7 @@ bool write_time(const char* path, SystemTime* utc) {
 // ---- the copy ----
 
 constexpr size_t kBufferSize = 1 << 20;
-constexpr size_t kRangeChunk = 8 << 20;
+constexpr size_t kRangeChunk = 32 << 20;
 
 // The data goes into a file that has no name yet (O_TMPFILE), or, where the file system
 // cannot make one, into a hidden temporary name in the destination folder.
@@ -392,7 +392,7 @@ class Writeback {
     }
 
   private:
-    static constexpr off_t kStretch = 8 << 20;
+    static constexpr off_t kStretch = 32 << 20;
     int fd_;
     off_t written_ = 0;
     off_t started_ = 0;

@@ -226,7 +226,7 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
     std::wstring folder = folder_of(to), temp;
     Handle out;
     for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
-        temp = temp_name(folder);
+        temp = extended(temp_name(folder));
         out.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!out.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;

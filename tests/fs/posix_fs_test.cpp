@@ -48,6 +48,20 @@ struct CallsGuard {
     ~CallsGuard() { platform::posix_calls() = saved; }
 };
 
+// A file system without unnamed files.
+int open_without_tmpfile(const char* p, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::open(p, flags, mode);
+}
+
+template <int E> ssize_t failing_range(int, int, size_t) {
+    errno = E;
+    return -1;
+}
+
 std::string pattern_data(size_t n) {
     std::string s(n, '\0');
     for (size_t i = 0; i < n; ++i)
@@ -130,10 +144,7 @@ TEST(PosixCopy, FailuresLeaveNothingBehind) {
     // A read error half-way (a scratched disc), on the plain loop and the kernel copy.
     static int reads;
     reads = 0;
-    calls.copy_range = [](int, int, size_t) -> ssize_t {
-        errno = EXDEV;
-        return -1;
-    };
+    calls.copy_range = failing_range<EXDEV>;
     calls.read = [](int fd, void* b, size_t n) -> ssize_t {
         if (++reads == 3) {
             errno = EIO;
@@ -148,10 +159,7 @@ TEST(PosixCopy, FailuresLeaveNothingBehind) {
         EXPECT_EQ(entries(t.path), only_src);
     }
     calls = guard.saved;
-    calls.copy_range = [](int, int, size_t) -> ssize_t {
-        errno = EIO;
-        return -1;
-    };
+    calls.copy_range = failing_range<EIO>;
     EXPECT_FALSE(DuplicaFichero(src.c_str(), dst.c_str(), true));
     EXPECT_EQ(entries(t.path), only_src);
 
@@ -162,13 +170,7 @@ TEST(PosixCopy, FailuresLeaveNothingBehind) {
         return -1;
     };
     EXPECT_FALSE(DuplicaFichero(src.c_str(), dst.c_str(), false));
-    calls.open = [](const char* p, int flags, mode_t mode) {
-        if ((flags & O_TMPFILE) == O_TMPFILE) {
-            errno = EOPNOTSUPP;
-            return -1;
-        }
-        return ::open(p, flags, mode);
-    };
+    calls.open = open_without_tmpfile;
     EXPECT_FALSE(DuplicaFichero(src.c_str(), dst.c_str(), true));
     EXPECT_FALSE(DuplicaFichero(src.c_str(), dst.c_str(), false));
     EXPECT_EQ(entries(t.path), only_src);
@@ -184,13 +186,7 @@ TEST(PosixCopy, FallbacksAndRaces) {
     auto& calls = platform::posix_calls();
 
     // No O_TMPFILE and no exclusive rename: a hidden name, then link and unlink.
-    calls.open = [](const char* p, int flags, mode_t mode) {
-        if ((flags & O_TMPFILE) == O_TMPFILE) {
-            errno = EOPNOTSUPP;
-            return -1;
-        }
-        return ::open(p, flags, mode);
-    };
+    calls.open = open_without_tmpfile;
     calls.rename_noreplace = [](const char*, const char*) {
         errno = EINVAL;
         return -1;
@@ -249,13 +245,7 @@ TEST(PosixRealFaults, FullDisk) {
     EXPECT_TRUE(entries(t.path / "small").empty());
     {
         CallsGuard guard; // the named temporary file must go too
-        platform::posix_calls().open = [](const char* p, int flags, mode_t mode) {
-            if ((flags & O_TMPFILE) == O_TMPFILE) {
-                errno = EOPNOTSUPP;
-                return -1;
-            }
-            return ::open(p, flags, mode);
-        };
+        platform::posix_calls().open = open_without_tmpfile;
         EXPECT_FALSE(DuplicaFichero(src.c_str(), dst.c_str(), false));
         EXPECT_TRUE(entries(t.path / "small").empty());
     }
