@@ -5,23 +5,8 @@
 
 namespace {
 
-int g_version_calls = 0;
-int g_present_calls = 0;
-int g_breaks = 0;
-bool g_is_nt = true;
-bool g_present = false;
-
-bool fake_version() {
-    ++g_version_calls;
-    return g_is_nt;
-}
-bool fake_present() {
-    ++g_present_calls;
-    return g_present;
-}
-void fake_break() {
-    ++g_breaks;
-}
+int g_version_calls, g_present_calls, g_breaks;
+bool g_is_nt, g_present;
 
 // Replaces the system queries with counters for the life of a test, then puts them back.
 class FakeDebugger {
@@ -30,7 +15,15 @@ class FakeDebugger {
         g_version_calls = g_present_calls = g_breaks = 0;
         g_is_nt = is_nt;
         g_present = present;
-        platform::debugger() = {fake_version, fake_present, fake_break};
+        platform::debugger() = {[] {
+                                    ++g_version_calls;
+                                    return g_is_nt;
+                                },
+                                [] {
+                                    ++g_present_calls;
+                                    return g_present;
+                                },
+                                [] { ++g_breaks; }};
         ResetHayDepurador();
     }
     ~FakeDebugger() {
@@ -42,30 +35,27 @@ class FakeDebugger {
     platform::DebuggerOps saved_;
 };
 
-} // namespace
-
-TEST(Falla, ThrowsItsCode) {
-    FakeDebugger fake(true, false);
+int code_of(void (*fn)()) {
     try {
-        Falla(7);
-        ADD_FAILURE() << "Falla returned";
+        fn();
     } catch (const TXErrorVectores& e) {
-        EXPECT_EQ(e.codigo, 7);
+        return e.codigo;
     }
-    EXPECT_EQ(g_breaks, 0);
-
-    CompruebaPuntero(&fake, 1, 1); // returns
-    try {
-        CompruebaPuntero(nullptr, 8, 4);
-        ADD_FAILURE() << "no exception";
-    } catch (const TXErrorVectores& e) {
-        EXPECT_EQ(e.codigo, 15);
-    }
+    return 0;
 }
 
-TEST(Falla, BreaksFirstUnderADebugger) {
+} // namespace
+
+TEST(Falla, ThrowsItsCodeAfterBreakingIntoADebugger) {
+    {
+        FakeDebugger fake(true, false);
+        EXPECT_EQ(code_of([] { Falla(7); }), 7);
+        EXPECT_EQ(code_of([] { CompruebaPuntero(nullptr, 8, 4); }), 15);
+        EXPECT_EQ(code_of([] { CompruebaPuntero(&g_breaks, 4, 1); }), 0);
+        EXPECT_EQ(g_breaks, 0);
+    }
     FakeDebugger fake(true, true);
-    EXPECT_THROW(Falla(6), TXErrorVectores);
+    EXPECT_EQ(code_of([] { Falla(6); }), 6);
     EXPECT_EQ(g_breaks, 1);
 }
 
@@ -73,18 +63,15 @@ TEST(HayDepurador, AsksTheSystemOnce) {
     {
         FakeDebugger fake(true, true);
         EXPECT_TRUE(HayDepurador());
+        g_present = false; // a debugger that detaches is still believed present
         EXPECT_TRUE(HayDepurador());
         EXPECT_EQ(g_version_calls, 1);
         EXPECT_EQ(g_present_calls, 1);
-        g_present = false; // a debugger that detaches is still believed present
-        EXPECT_TRUE(HayDepurador());
     }
-    {
-        // Not the NT family: false without looking for the debugger test.
-        FakeDebugger fake(false, true);
-        EXPECT_FALSE(HayDepurador());
-        EXPECT_FALSE(HayDepurador());
-        EXPECT_EQ(g_version_calls, 1);
-        EXPECT_EQ(g_present_calls, 0);
-    }
+    // Not the NT family: false without looking for the debugger test.
+    FakeDebugger fake(false, true);
+    EXPECT_FALSE(HayDepurador());
+    EXPECT_FALSE(HayDepurador());
+    EXPECT_EQ(g_version_calls, 1);
+    EXPECT_EQ(g_present_calls, 0);
 }
