@@ -227,17 +227,27 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
     Handle out;
     for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
         temp = extended(temp_name(folder));
-        out.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        out.reset(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!out.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
     }
     if (!out.valid()) return false;
+    // Marked for deletion while it is written: if the process dies, the system removes the
+    // temporary file when it closes the handle. The mark is lifted once the data is on disk.
+    FILE_DISPOSITION_INFO doom{TRUE};
+    bool doomed =
+        SetFileInformationByHandle(out.get(), FileDispositionInfo, &doom, sizeof doom) != 0;
+    auto keep_file = [&] {
+        doom.DeleteFile = FALSE;
+        return !doomed ||
+               SetFileInformationByHandle(out.get(), FileDispositionInfo, &doom, sizeof doom);
+    };
 
     DWORD attrs = info.dwFileAttributes & kCopiedAttributes;
     bool ok =
         copy_data(in.get(), out.get()) &&
         SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime) &&
-        FlushFileBuffers(out.get()) && out.close() &&
+        FlushFileBuffers(out.get()) && keep_file() && out.close() &&
         SetFileAttributesW(temp.c_str(), attrs ? attrs : FILE_ATTRIBUTE_NORMAL) &&
         MoveFileExW(temp.c_str(), to.c_str(),
                     MOVEFILE_WRITE_THROUGH | (fail_if_exists ? 0 : MOVEFILE_REPLACE_EXISTING));
