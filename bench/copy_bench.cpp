@@ -2,13 +2,18 @@
 //
 //   copy_bench <data> [<out>] [rounds]   <data> holds "large" and the folder "small" (see
 //                                         copy_bench.sh); copies go below <out> (default
-//                                         <data>/out). Prints the median times and ratios.
+//                                         <data>/out). Prints median and best times and the
+//                                         ratios of DuplicaFichero to cp.
 //   copy_bench --copy <src> <dst>        one copy with fail-if-exists, for crash checks.
+//
+// cp leaves its data in the page cache, while DuplicaFichero has it on the disk before the
+// name appears; "cp+sync" also flushes every copied file, for the same durability.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,16 +30,11 @@ std::string lib(const sfs::path& p) {
     return s;
 }
 
-double seconds_of(auto&& work) {
-    std::system("sync");
-    auto start = std::chrono::steady_clock::now();
-    bool ok = work();
-    std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
-    if (!ok) {
-        std::fprintf(stderr, "copy failed\n");
-        std::exit(1);
-    }
-    return d.count();
+std::string quoted(const sfs::path& p) {
+    std::string q(1, '\'');
+    q += p.string();
+    q += '\'';
+    return q;
 }
 
 bool shell(const std::string& cmd) {
@@ -54,9 +54,45 @@ bool copy_folder(const sfs::path& from, const sfs::path& to) {
     return true;
 }
 
+struct Variant {
+    const char* name;
+    std::function<bool(const sfs::path& out)> run;
+    std::vector<double> times = {};
+};
+
+// Each run starts from an empty target with nothing left to write back from earlier runs.
+void time_run(Variant& v, const sfs::path& out) {
+    sfs::remove_all(out);
+    std::system("sync");
+    auto start = std::chrono::steady_clock::now();
+    bool ok = v.run(out);
+    std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
+    if (!ok) {
+        std::fprintf(stderr, "%s failed\n", v.name);
+        std::exit(1);
+    }
+    v.times.push_back(d.count());
+    sfs::remove_all(out);
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+double best(const std::vector<double>& v) {
+    return *std::min_element(v.begin(), v.end());
+}
+
+void report(const char* what, std::vector<Variant>& vs) {
+    Variant &cp = vs[0], &cp_sync = vs[1], &ours = vs[2];
+    std::printf("%s: cp %.3f s (best %.3f)  cp+sync %.3f s (best %.3f)  DuplicaFichero %.3f s "
+                "(best %.3f)\n",
+                what, median(cp.times), best(cp.times), median(cp_sync.times), best(cp_sync.times),
+                median(ours.times), best(ours.times));
+    std::printf("%s: ratio to cp %.3f (best %.3f), to cp+sync %.3f (best %.3f)\n", what,
+                median(ours.times) / median(cp.times), best(ours.times) / best(cp.times),
+                median(ours.times) / median(cp_sync.times), best(ours.times) / best(cp_sync.times));
 }
 
 } // namespace
@@ -70,64 +106,40 @@ int main(int argc, char** argv) {
     }
     sfs::path data = sfs::absolute(argv[1]);
     sfs::path out = argc > 2 ? sfs::absolute(argv[2]) : data / "out";
-    int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
-    std::string q = "'";
-    std::string cp = "cp --preserve=mode,timestamps ";
+    int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    sfs::create_directories(out);
+    const std::string cp = "cp --preserve=mode,timestamps ";
+    sfs::path large = data / "large", small = data / "small";
 
-    // cp leaves its data in the page cache, while DuplicaFichero has it on the disk before the
-    // name appears; "cp+sync" also flushes every copied file, for the same durability.
-    std::vector<double> large_cp, large_ours, small_cp, small_ours, large_sync, small_sync;
+    std::vector<Variant> big{
+        {"cp", [&](const sfs::path& o) { return shell(cp + quoted(large) + " " + quoted(o)); }},
+        {"cp+sync",
+         [&](const sfs::path& o) {
+             return shell(cp + quoted(large) + " " + quoted(o) + " && sync " + quoted(o));
+         }},
+        {"DuplicaFichero",
+         [&](const sfs::path& o) {
+             return DuplicaFichero(lib(large).c_str(), lib(o).c_str(), true);
+         }},
+    };
+    std::vector<Variant> many{
+        {"cp",
+         [&](const sfs::path& o) { return shell(cp + "-r " + quoted(small) + " " + quoted(o)); }},
+        {"cp+sync",
+         [&](const sfs::path& o) {
+             return shell(cp + "-r " + quoted(small) + " " + quoted(o) + " && find " + quoted(o) +
+                          " -type f -exec sync {} +");
+         }},
+        {"DuplicaFichero", [&](const sfs::path& o) { return copy_folder(small, o); }},
+    };
     for (int r = 0; r < rounds; ++r) {
-        sfs::remove_all(out);
-        sfs::create_directories(out);
-        auto cp_large = [&] {
-            return shell(cp + q + (data / "large").string() + q + " " + q +
-                         (out / "cp_large").string() + q);
-        };
-        auto ours_large = [&] {
-            return DuplicaFichero(lib(data / "large").c_str(), lib(out / "our_large").c_str(),
-                                  true);
-        };
-        auto cp_small = [&] {
-            return shell(cp + "-r " + q + (data / "small").string() + q + " " + q +
-                         (out / "cp_small").string() + q);
-        };
-        auto ours_small = [&] { return copy_folder(data / "small", out / "our_small"); };
-        auto sync_large = [&] {
-            return shell(cp + q + (data / "large").string() + q + " " + q +
-                         (out / "sync_large").string() + q + " && sync " + q +
-                         (out / "sync_large").string() + q);
-        };
-        auto sync_small = [&] {
-            return shell(cp + "-r " + q + (data / "small").string() + q + " " + q +
-                         (out / "sync_small").string() + q + " && find " + q +
-                         (out / "sync_small").string() + q + " -type f -exec sync {} +");
-        };
-        large_sync.push_back(seconds_of(sync_large));
-        small_sync.push_back(seconds_of(sync_small));
-        // Alternate who goes first, so that neither always meets a warmer cache.
-        if (r % 2 == 0) {
-            large_cp.push_back(seconds_of(cp_large));
-            large_ours.push_back(seconds_of(ours_large));
-            small_cp.push_back(seconds_of(cp_small));
-            small_ours.push_back(seconds_of(ours_small));
-        } else {
-            large_ours.push_back(seconds_of(ours_large));
-            large_cp.push_back(seconds_of(cp_large));
-            small_ours.push_back(seconds_of(ours_small));
-            small_cp.push_back(seconds_of(cp_small));
-        }
+        // The order turns each round, so that no variant always runs first.
+        for (size_t i = 0; i < big.size(); ++i)
+            time_run(big[(i + r) % big.size()], out / "large");
+        for (size_t i = 0; i < many.size(); ++i)
+            time_run(many[(i + r) % many.size()], out / "small");
     }
-    sfs::remove_all(out);
-
-    double lc = median(large_cp), lo = median(large_ours);
-    double sc = median(small_cp), so = median(small_ours);
-    double ls = median(large_sync), ss = median(small_sync);
-    std::printf("large file:  cp %.3f s  cp+sync %.3f s  DuplicaFichero %.3f s  "
-                "ratio to cp %.3f  to cp+sync %.3f\n",
-                lc, ls, lo, lo / lc, lo / ls);
-    std::printf("small files: cp %.3f s  cp+sync %.3f s  DuplicaFichero %.3f s  "
-                "ratio to cp %.3f  to cp+sync %.3f\n",
-                sc, ss, so, so / sc, so / ss);
+    report("large file", big);
+    report("small files", many);
     return 0;
 }

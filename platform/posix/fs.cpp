@@ -467,11 +467,7 @@ bool publish(TempFile& t, const std::string& folder, const std::string& to, bool
     }
     if (replace) return sys().rename(t.name.c_str(), to.c_str()) == 0;
     if (sys().rename_noreplace(t.name.c_str(), to.c_str()) == 0) return true;
-    if (!refused(errno)) return false;
-    if (sys().linkat(AT_FDCWD, t.name.c_str(), AT_FDCWD, to.c_str(), 0) != 0) return false;
-    KeepErrno keep;
-    sys().unlink(t.name.c_str());
-    return true;
+    return refused(errno) && link_then_unlink(t.name, to);
 }
 
 bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
