@@ -8,34 +8,24 @@ namespace {
 int g_version_calls, g_present_calls, g_breaks;
 bool g_is_nt, g_present;
 
-// Replaces the system queries with counters for the life of a test, then puts them back.
-class FakeDebugger {
-  public:
-    FakeDebugger(bool is_nt, bool present) : saved_(platform::debugger()) {
+// Counts the system queries for the life of a test, then puts the real ones back.
+struct FakeDebugger {
+    platform::DebuggerOps saved = platform::debugger();
+    FakeDebugger(bool is_nt, bool present) {
         g_version_calls = g_present_calls = g_breaks = 0;
         g_is_nt = is_nt;
         g_present = present;
-        platform::debugger() = {[] {
-                                    ++g_version_calls;
-                                    return g_is_nt;
-                                },
-                                [] {
-                                    ++g_present_calls;
-                                    return g_present;
-                                },
-                                [] { ++g_breaks; }};
+        platform::debugger() = {[] { return ++g_version_calls, g_is_nt; },
+                                [] { return ++g_present_calls, g_present; }, [] { ++g_breaks; }};
         ResetHayDepurador();
     }
     ~FakeDebugger() {
-        platform::debugger() = saved_;
+        platform::debugger() = saved;
         ResetHayDepurador();
     }
-
-  private:
-    platform::DebuggerOps saved_;
 };
 
-int code_of(void (*fn)()) {
+template <class F> int code_of(F fn) {
     try {
         fn();
     } catch (const TXErrorVectores& e) {

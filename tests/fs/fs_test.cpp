@@ -1,31 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 
 #include "fs/fs.h"
 #include "fs/iterator.h"
-#include "fs_test_util.h"
 #include "platform/fs.h"
+#include "scratch.h"
 
-namespace sfs = std::filesystem;
-using fstest::lib;
-using fstest::read_all;
-using fstest::TempDir;
-using fstest::write_file;
+using namespace fstest;
 
 TEST(FileSystem, ExistenceAndAttributes) {
     TempDir t;
-    write_file(t.path / "f.txt", "x");
-    sfs::create_directory(t.path / "d");
-    std::string f = lib(t.path / "f.txt"), d = lib(t.path / "d");
+    write_file(t / "f.txt", "x");
+    sfs::create_directory(t / "d");
+    const std::string f = lib(t / "f.txt"), d = lib(t / "d"), missing = d + "\\missing";
 
     EXPECT_TRUE(ExisteFichero(f.c_str()));
     EXPECT_FALSE(ExisteFichero(d.c_str()));
-    EXPECT_FALSE(ExisteFichero((d + "\\missing").c_str()));
+    EXPECT_FALSE(ExisteFichero(missing.c_str()));
     EXPECT_TRUE(ExisteCarpeta(d.c_str(), false));
     EXPECT_TRUE(ExisteCarpeta((d + "\\").c_str(), true));
     EXPECT_TRUE(ExisteCarpeta((d + "\\sub").c_str(), true));
@@ -34,11 +27,11 @@ TEST(FileSystem, ExistenceAndAttributes) {
 
     EXPECT_FALSE(EsOculto(f.c_str()));
     EXPECT_FALSE(EsSoloLectura(f.c_str()));
-    EXPECT_TRUE(EsOculto((d + "\\missing").c_str()));
-    EXPECT_TRUE(EsSoloLectura((d + "\\missing").c_str()));
-    sfs::permissions(t.path / "f.txt", sfs::perms::owner_write, sfs::perm_options::remove);
+    EXPECT_TRUE(EsOculto(missing.c_str()));
+    EXPECT_TRUE(EsSoloLectura(missing.c_str()));
+    sfs::permissions(t / "f.txt", sfs::perms::owner_write, sfs::perm_options::remove);
     EXPECT_TRUE(EsSoloLectura(f.c_str()));
-    sfs::permissions(t.path / "f.txt", sfs::perms::owner_write, sfs::perm_options::add);
+    sfs::permissions(t / "f.txt", sfs::perms::owner_write, sfs::perm_options::add);
 
     EXPECT_TRUE(CreaCarpeta((d + "\\new").c_str()));
     EXPECT_TRUE(ExisteCarpeta((d + "\\new").c_str(), false));
@@ -64,68 +57,58 @@ TEST(FileSystem, DriveTestComesFirst) {
     EXPECT_FALSE(ExisteFichero("D:\\x"));
     EXPECT_FALSE(ExisteFichero("d:\\x"));
     EXPECT_EQ(queries, 0);
-    EXPECT_TRUE(ExisteFichero("E:\\x"));
-    EXPECT_TRUE(ExisteFichero("C:\\x"));
-    EXPECT_TRUE(ExisteFichero("\\x"));
-    EXPECT_TRUE(ExisteFichero("rel\\x"));
+    for (const char* p : {"E:\\x", "C:\\x", "\\x", "rel\\x"})
+        EXPECT_TRUE(ExisteFichero(p)) << p;
     EXPECT_EQ(queries, 4);
     platform::fs_ops() = saved;
 }
 
 TEST(FileSystem, CopyAndMove) {
     TempDir t;
-    std::string data(3 * 1024 * 1024 + 17, '\0');
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 7 + i / 4096);
-    write_file(t.path / "src", data);
+    const std::string data = pattern(3 * 1024 * 1024 + 17);
+    write_file(t / "src", data);
+    write_file(t / "other", "other");
     auto when = sfs::file_time_type::clock::now() - std::chrono::hours(50);
-    sfs::last_write_time(t.path / "src", when);
-    std::string src = lib(t.path / "src"), dst = lib(t.path / "dst");
+    sfs::last_write_time(t / "src", when);
+    const DString src = at(t / "src"), dst = at(t / "dst"), other = at(t / "other");
 
-    ASSERT_TRUE(DuplicaFichero(src.c_str(), dst.c_str(), true));
-    EXPECT_EQ(read_all(t.path / "dst"), data);
-    auto diff = sfs::last_write_time(t.path / "dst") - when;
-    EXPECT_LT(std::chrono::abs(diff), std::chrono::seconds(1));
+    ASSERT_TRUE(DuplicaFichero(src, dst, true));
+    EXPECT_EQ(read_all(t / "dst"), data);
+    EXPECT_LT(std::chrono::abs(sfs::last_write_time(t / "dst") - when), std::chrono::seconds(1));
 
     // An existing destination is kept with fail-if-exists, replaced without it.
-    write_file(t.path / "other", "other");
-    std::string other = lib(t.path / "other");
-    EXPECT_FALSE(DuplicaFichero(other.c_str(), dst.c_str(), true));
-    EXPECT_EQ(read_all(t.path / "dst"), data);
-    EXPECT_TRUE(DuplicaFichero(other.c_str(), dst.c_str(), false));
-    EXPECT_EQ(read_all(t.path / "dst"), "other");
+    EXPECT_FALSE(DuplicaFichero(other, dst, true));
+    EXPECT_EQ(read_all(t / "dst"), data);
+    EXPECT_TRUE(DuplicaFichero(other, dst, false));
+    EXPECT_EQ(read_all(t / "dst"), "other");
 
     // Failures: a missing source, a missing folder, a folder as source.
-    EXPECT_FALSE(DuplicaFichero((src + "x").c_str(), (dst + "2").c_str(), true));
-    EXPECT_FALSE(DuplicaFichero(src.c_str(), lib(t.path / "no" / "f").c_str(), true));
-    EXPECT_FALSE(DuplicaFichero(lib(t.path).c_str(), (dst + "3").c_str(), true));
+    EXPECT_FALSE(DuplicaFichero(at(t / "none"), at(t / "d2"), true));
+    EXPECT_FALSE(DuplicaFichero(src, at(t / "no" / "f"), true));
+    EXPECT_FALSE(DuplicaFichero(at(t.path), at(t / "d3"), true));
 
     // Moves never replace.
-    EXPECT_FALSE(MueveFichero(src.c_str(), dst.c_str()));
-    EXPECT_TRUE(MueveFichero(src.c_str(), (src + ".moved").c_str()));
-    EXPECT_FALSE(ExisteFichero(src.c_str()));
-    EXPECT_EQ(read_all(t.path / "src.moved"), data);
-
+    EXPECT_FALSE(MueveFichero(src, dst));
+    EXPECT_TRUE(MueveFichero(src, at(t / "moved")));
+    EXPECT_FALSE(ExisteFichero(src));
+    EXPECT_EQ(read_all(t / "moved"), data);
     // No temporary file is left behind by any of the copies.
-    std::set<std::string> names;
-    for (auto& e : sfs::directory_iterator(t.path))
-        names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"dst", "other", "src.moved"}));
+    EXPECT_EQ(entries(t.path), (std::set<std::string>{"dst", "other", "moved"}));
 }
 
 // Hidden entries are left out unless asked for; sizes keep their low 32 bits; times are
 // UTC with whole seconds; after false the listing starts again.
 TEST(Iterator, ListsFolder) {
     TempDir t;
-    write_file(t.path / "a", "aaa");
-    write_file(t.path / ".hidden", "h");
-    sfs::create_directory(t.path / "sub");
-    { std::ofstream big(t.path / "big", std::ios::binary); }
-    sfs::resize_file(t.path / "big", (uint64_t{1} << 32) + 5); // sparse
+    write_file(t / "a", "aaa");
+    write_file(t / ".hidden", "h");
+    write_file(t / "big", "");
+    sfs::create_directory(t / "sub");
+    sfs::resize_file(t / "big", (uint64_t{1} << 32) + 5); // sparse
     auto stamp = std::chrono::sys_days{std::chrono::year{2021} / 3 / 4} + std::chrono::hours(5) +
                  std::chrono::minutes(6) + std::chrono::milliseconds(7800);
-    sfs::last_write_time(t.path / "a", sfs::file_time_type::clock::from_sys(stamp));
-    std::string folder = lib(t.path);
+    sfs::last_write_time(t / "a", sfs::file_time_type::clock::from_sys(stamp));
+    const std::string folder = lib(t.path);
 
     TIteradorFitx it((folder + "\\*.*").c_str());
     it.leer_hora = true;
@@ -159,26 +142,24 @@ TEST(Iterator, ListsFolder) {
     EXPECT_FALSE(TIteradorFitx((folder + "\\none\\*.*").c_str()).Siguiente());
 }
 
-// Paths longer than the classic 260 characters are listed and copied.
+// Paths longer than the classic 260 characters are made, listed, copied and moved.
 TEST(FileSystem, LongPaths) {
     TempDir t;
     std::string folder = lib(t.path);
-    std::string part(60, 'p');
     while (folder.size() < 300) {
-        folder += "\\" + part;
+        folder += "\\" + std::string(60, 'p');
         ASSERT_TRUE(CreaCarpeta(folder.c_str())) << folder.size();
     }
-    std::string src = lib(t.path) + "\\s";
-    write_file(t.path / "s", "long");
-    std::string dst = folder + "\\copied.txt";
-    ASSERT_TRUE(DuplicaFichero(src.c_str(), dst.c_str(), true));
+    write_file(t / "s", "long");
+    const DString src = at(t / "s");
+    const std::string dst = folder + "\\copied.txt";
+    ASSERT_TRUE(DuplicaFichero(src, dst.c_str(), true));
     EXPECT_TRUE(ExisteFichero(dst.c_str()));
-    EXPECT_TRUE(ExisteCarpeta(dst.c_str(), true));
-    EXPECT_FALSE(DuplicaFichero(src.c_str(), dst.c_str(), true));
+    EXPECT_FALSE(DuplicaFichero(src, dst.c_str(), true));
 
     // A destination just short of the limit, whose temporary name goes beyond it.
-    std::string near = lib(t.path) + "\\" + std::string(240 - lib(t.path).size(), 'n');
-    EXPECT_TRUE(DuplicaFichero(src.c_str(), near.c_str(), true));
+    const std::string near = lib(t.path) + "\\" + std::string(240 - lib(t.path).size(), 'n');
+    EXPECT_TRUE(DuplicaFichero(src, near.c_str(), true));
     EXPECT_TRUE(ExisteFichero(near.c_str()));
 
     TIteradorFitx it((folder + "\\*.*").c_str());

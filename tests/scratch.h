@@ -1,0 +1,94 @@
+#pragma once
+// Scratch folders for the file-system, file and application tests, and small helpers to make
+// and inspect files in them.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "fs/path.h"
+
+namespace sfs = std::filesystem;
+
+namespace fstest {
+
+// The library's form of a path: UTF-8 with backslash separators.
+inline std::string lib(const sfs::path& p) {
+    auto u8 = p.u8string();
+    std::string s(u8.begin(), u8.end());
+    for (char& c : s)
+        if (c == '/') c = '\\';
+    return s;
+}
+
+// The same as the library's string type.
+inline DString at(const sfs::path& p) {
+    return lib(p).c_str();
+}
+
+inline void write_file(const sfs::path& p, const std::string& data) {
+    std::ofstream(p, std::ios::binary) << data;
+}
+
+inline std::string read_all(const sfs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The names in a folder, so a stray temporary file shows.
+inline std::set<std::string> entries(const sfs::path& folder) {
+    std::set<std::string> names;
+    for (auto& e : sfs::directory_iterator(folder))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+// n bytes where a block copied to the wrong place shows.
+inline std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(i % 251);
+    return s;
+}
+
+// A fresh folder below the system's temporary folder, removed with its content.
+struct TempDir {
+    sfs::path path;
+    TempDir() {
+        static std::atomic<int> n{0};
+        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path = sfs::temp_directory_path() /
+               ("lumbrake-" + std::to_string(stamp) + "-" + std::to_string(n++));
+        sfs::create_directories(path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        sfs::remove_all(path, ec);
+    }
+    sfs::path operator/(const sfs::path& name) const { return path / name; }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+};
+
+} // namespace fstest
+
+// A fixture with a scratch folder per test, named by the file's name in it.
+class Scratch : public ::testing::Test {
+  protected:
+    fstest::TempDir tmp;
+    sfs::path native(const std::string& name) const { return tmp.path / name; }
+    // The library's text of the path: UTF-8 with the system's own separators.
+    TStringNomFitx path(const std::string& name) const {
+        return TStringNomFitx(reinterpret_cast<const char*>(native(name).u8string().c_str()));
+    }
+    void put(const std::string& name, const std::string& content) const {
+        fstest::write_file(native(name), content);
+    }
+    std::string get(const std::string& name) const { return fstest::read_all(native(name)); }
+    bool exists(const std::string& name) const { return sfs::exists(native(name)); }
+};
