@@ -1,6 +1,8 @@
 #pragma once
 // The text console: whether a stream is a terminal, its width, and interrupts (Ctrl-C,
 // termination requests) counted instead of ending the process.
+#include <string>
+
 namespace platform::console {
 
 // Console output takes UTF-8; interrupts are counted from now on.
@@ -11,5 +13,7 @@ bool is_terminal(int fd);
 int columns();
 // The interrupts received since the last call.
 int take_interrupts();
+// Library text as this system shows paths: on POSIX every backslash separator becomes "/".
+std::string display_text(const std::string& utf8);
 
 } // namespace platform::console

@@ -20,7 +20,9 @@ class TtyForm : public ProgressForm {
   public:
     TtyForm(TtyApplication* app, bool main) : app_(app), main_(main) {}
     ~TtyForm() override;
-    void SetLabel(const UnicodeString& text) override { label = to_utf8(text); }
+    void SetLabel(const UnicodeString& text) override {
+        label = platform::console::display_text(to_utf8(text));
+    }
     void SetBarMax(int max) override { bar_max = max; }
     void SetBarPosition(int position) override {
         bar_position = position;
@@ -64,7 +66,8 @@ class TtyApplication : public Application {
     void Run() override;
     int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned) override {
         EndLine();
-        std::string line = to_utf8(caption) + ": " + to_utf8(text) + "\n";
+        std::string line =
+            to_utf8(caption) + ": " + platform::console::display_text(to_utf8(text)) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
         // The window gets the focus back when the box goes.
