@@ -48,6 +48,15 @@ inline std::set<std::string> entries(const sfs::path& folder) {
     return names;
 }
 
+// The regular files anywhere below a folder; none when it is missing.
+inline int files_below(const sfs::path& folder) {
+    int n = 0;
+    std::error_code ec;
+    for (auto it = sfs::recursive_directory_iterator(folder, ec); it != decltype(it)(); ++it)
+        n += it->is_regular_file();
+    return n;
+}
+
 // n bytes where a block copied to the wrong place shows.
 inline std::string pattern(size_t n) {
     std::string s(n, '\0');

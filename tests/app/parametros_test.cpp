@@ -4,32 +4,19 @@
 #include <vector>
 
 #include "app/parametros.h"
-#include "platform/args.h"
+#include "args.h"
 
 namespace {
-
-// Runs LeeParametros over the given arguments (entry 0 is the program path), then puts the
-// process's own vector back. Returns the error text, or "ok origen|destino".
-std::string run(std::vector<std::string> words) {
-    static std::vector<char*> saved = [] {
-        std::vector<char*> v;
-        for (int i = 0; i < platform::arg_count(); ++i)
-            v.push_back(const_cast<char*>(platform::arg_at(i)));
-        return v;
-    }();
-    words.insert(words.begin(), "lumbrake.exe");
-    std::vector<char*> argv;
-    for (std::string& w : words)
-        argv.push_back(w.data());
-    platform::set_args(static_cast<int>(argv.size()), argv.data());
+// LeeParametros over the given arguments: the error text, or "ok origen|destino".
+std::string run(const std::vector<std::string>& words) {
+    std::vector<std::string> argv{"lumbrake.exe"};
+    argv.insert(argv.end(), words.begin(), words.end());
+    ArgsScope args(argv);
     DString origen("o"), destino("d"), error;
-    bool ok = LeeParametros(origen, destino, error);
-    platform::set_args(static_cast<int>(saved.size()), saved.data());
-    if (ok) return "ok " + origen.str() + "|" + destino.str();
+    if (LeeParametros(origen, destino, error)) return "ok " + origen.str() + "|" + destino.str();
     EXPECT_TRUE(origen.equals("o") && destino.equals("d")); // untouched on failure
     return error.str();
 }
-
 } // namespace
 
 TEST(LeeParametros, ReadsTheThreeParameters) {

@@ -3,17 +3,11 @@
 // trailing separator).
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "check.h"
 #include "core/vector.h"
 #include "text/dstring.h"
-
-namespace {
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3 || size > 4096) return 0;

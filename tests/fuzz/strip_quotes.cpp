@@ -1,15 +1,12 @@
 // DString::strip_quotes against a plain model of the command-line value cleaning.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "check.h"
 #include "text/dstring.h"
 
 namespace {
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 bool model(std::string& v, char q) {
     if (!q) q = '"';

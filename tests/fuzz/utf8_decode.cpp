@@ -2,15 +2,12 @@
 // units than bytes, and decoding what the encoder makes of its output gives that output again.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
+#include "check.h"
 #include "platform/codepage.h"
 
 namespace {
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 bool has_lone_high(const std::vector<char16_t>& w) {
     for (size_t i = 0; i < w.size(); ++i)

@@ -2,15 +2,12 @@
 // overrun, and text without lone high surrogates or Arabic letters comes back unchanged.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
+#include "check.h"
 #include "platform/codepage.h"
 
 namespace {
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 bool plain(const std::vector<char16_t>& w) {
     for (size_t i = 0; i < w.size(); ++i) {

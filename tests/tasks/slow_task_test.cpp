@@ -27,7 +27,6 @@ TEST(SlowTask, ReturnsAndMarksMonitor) {
     TMonitorProc m;
     int borrados = 0;
     TTareaProcesosLentos t;
-    EXPECT_FALSE(t.hecha.load());
     t.funcion = [](void* arg, DString* error, TMonitorProc* mon) {
         EXPECT_TRUE(error->is_empty());
         mon->PonTotal(1);
@@ -46,6 +45,18 @@ TEST(SlowTask, ReturnsAndMarksMonitor) {
     EXPECT_EQ(borrados, 1);
     t.WaitFor();
     EXPECT_TRUE(t.ejecutado.load());
+
+    // Without a monitor; a failure keeps the body's own text.
+    TTareaProcesosLentos u;
+    u.funcion = [](void*, DString* error, TMonitorProc* mon) {
+        EXPECT_EQ(mon, nullptr);
+        *error = "own text";
+        return false;
+    };
+    u.Resume();
+    Espera(u);
+    EXPECT_FALSE(u.resultado);
+    EXPECT_STREQ(u.error.c_str(), "own text");
 }
 
 TEST(SlowTask, ThrownThingsBecomeText) {
@@ -76,39 +87,18 @@ TEST(SlowTask, ThrownThingsBecomeText) {
     }
 }
 
-TEST(SlowTask, NoMonitorAndFailureText) {
-    TTareaProcesosLentos t;
-    t.funcion = [](void*, DString* error, TMonitorProc* mon) {
-        EXPECT_EQ(mon, nullptr);
-        *error = "own text";
-        return false;
-    };
-    t.Resume();
-    Espera(t);
-    EXPECT_TRUE(t.hecha.load());
-    EXPECT_FALSE(t.resultado);
-    EXPECT_STREQ(t.error.c_str(), "own text");
-}
-
 TEST(SlowTask, DestroyWhileRunningWaitsForTheBody) {
-    std::atomic<bool> salir{false};
-    std::atomic<bool> acabada{false};
-    struct Args {
-        std::atomic<bool>* salir;
-        std::atomic<bool>* acabada;
-    } a{&salir, &acabada};
+    static std::atomic<bool> salir{false}, acabada{false};
     auto inicio = std::chrono::steady_clock::now();
     {
         TTareaProcesosLentos t;
-        t.funcion = [](void* p, DString*, TMonitorProc*) {
-            auto* args = static_cast<Args*>(p);
-            while (!args->salir->load())
+        t.funcion = [](void*, DString*, TMonitorProc*) {
+            while (!salir.load())
                 platform::sleep_ms(1);
             platform::sleep_ms(50);
-            args->acabada->store(true);
+            acabada = true;
             return true;
         };
-        t.arg = &a;
         t.Resume();
         salir = true;
     }
