@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "fs/iterator.h"
 #include "fs/path.h"
 
 namespace sfs = std::filesystem;
@@ -48,6 +49,16 @@ inline std::set<std::string> entries(const sfs::path& folder) {
     return names;
 }
 
+// The names the library lists in a folder, hidden ones too when asked.
+inline std::set<std::string> listed(const sfs::path& folder, bool hidden = false) {
+    TIteradorFitx it((lib(folder) + "\\*.*").c_str());
+    it.incluir_ocultos = hidden;
+    std::set<std::string> names;
+    while (it.Siguiente())
+        names.insert(TStringNomFitx(it.ruta).Nombre());
+    return names;
+}
+
 // The regular files anywhere below a folder; none when it is missing.
 inline int files_below(const sfs::path& folder) {
     int n = 0;
@@ -80,8 +91,6 @@ struct TempDir {
         sfs::remove_all(path, ec);
     }
     sfs::path operator/(const sfs::path& name) const { return path / name; }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 };
 
 } // namespace fstest

