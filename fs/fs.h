@@ -9,7 +9,8 @@ bool EsSoloLectura(const DString& path);
 bool EsOculto(const DString& path);
 bool BorraFichero(const DString& path);
 // Copies content, last-write time and permissions. The destination name appears only when
-// the whole copy is on disk; with fail_if_exists an existing file is never replaced.
+// the whole copy is on disk; with fail_if_exists an existing file is never replaced. While a
+// TLoteCopias is open on this thread (fs/batch.h), the name appears at its next commit.
 bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists);
 // Never replaces an existing file.
 bool MueveFichero(const DString& src, const DString& dst);

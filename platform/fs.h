@@ -4,6 +4,7 @@
 // with backslash separators. The services sit in one table so that a test can replace a
 // single entry and restore it afterwards.
 #include <cstdint>
+#include <string>
 
 #include "platform/clock.h"
 
@@ -21,6 +22,12 @@ struct FindRecord {
     uint64_t size;
     // The entry's name as library text; empty when the system's name could not be converted.
     char name[1024];
+};
+
+// The copy of a batch that could not be given its name, as the caller passed its paths.
+struct BatchFailure {
+    std::string src;
+    std::string dst;
 };
 
 // An open listing; null for none.
@@ -48,6 +55,20 @@ struct FsOps {
     void (*find_close)(FindHandle search);
     // Last-write time of a file in UTC; false when the file cannot be opened for reading.
     bool (*write_time)(const char* path, SystemTime* utc);
+
+    // Group commit of copies, per thread. While a batch is open, copy may return true with
+    // the data written but the name not yet given: the names appear at the next commit,
+    // each still only over complete data, and a crash before it leaves none of them.
+    // Where the system has no use for it the copy stays immediate and commit has nothing
+    // to do. Batches nest; the outermost end closes it.
+    void (*batch_begin)();
+    // Enough is pending that the caller should commit.
+    bool (*batch_full)();
+    // Brings every pending copy to disk and names it. False when one could not be named;
+    // failed (when not null) then holds the first such copy. The others are still named.
+    bool (*batch_commit)(BatchFailure* failed);
+    // Commits as batch_commit, then closes one level of the batch.
+    bool (*batch_end)(BatchFailure* failed);
 };
 
 FsOps& fs_ops();

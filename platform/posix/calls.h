@@ -1,7 +1,7 @@
 #pragma once
 // The system calls that the POSIX file-system services make, as a table so that a test can
 // make one of them fail where the real fault cannot be produced (a read error on a scratched
-// disc, a file system without O_TMPFILE or RENAME_NOREPLACE, a failing fsync).
+// disc, a file system without O_TMPFILE or RENAME_NOREPLACE, a failing fsync or syncfs).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -20,6 +20,7 @@ struct PosixCalls {
     int (*rename_noreplace)(const char* from, const char* to);
     int (*rename)(const char* from, const char* to);
     int (*unlink)(const char* path);
+    int (*syncfs)(int fd);
 };
 
 PosixCalls& posix_calls();

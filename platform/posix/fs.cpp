@@ -58,6 +58,14 @@ class Fd {
     ~Fd() { reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    Fd& operator=(Fd&& o) noexcept {
+        if (this != &o) {
+            reset(o.fd_);
+            o.fd_ = -1;
+        }
+        return *this;
+    }
     int get() const { return fd_; }
     void reset(int fd = -1) {
         if (fd_ >= 0) {
@@ -138,7 +146,7 @@ bool remove_file(const char* path) {
     return sys().unlink(native_path(path).c_str()) == 0;
 }
 
-bool copy_file(const char* src, const char* dst, bool fail_if_exists);
+bool copy_now(const char* src, const char* dst, bool fail_if_exists);
 
 // A link and an unlink stand in for an exclusive rename where the file system refuses it.
 bool link_then_unlink(const std::string& from, const std::string& to) {
@@ -157,7 +165,7 @@ bool move_file(const char* src, const char* dst) {
     if (refused(errno)) return link_then_unlink(from, to);
     if (errno == EXDEV) {
         // Another file system: a complete copy first, then the original goes.
-        if (!copy_file(src, dst, true)) return false;
+        if (!copy_now(src, dst, true)) return false;
         sys().unlink(from.c_str());
         return true;
     }
@@ -418,10 +426,9 @@ bool read_write_loop(int in, int out, Writeback& wb) {
 
 // On one file system the kernel copies (and may share blocks); otherwise, or where it
 // declines, a read/write loop with a large buffer carries on from the current offsets.
-bool transfer(int in, int out, const struct stat& src) {
+bool transfer(int in, int out, bool same_fs) {
     Writeback wb(out);
-    struct stat dst {};
-    if (::fstat(out, &dst) == 0 && dst.st_dev == src.st_dev) {
+    if (same_fs) {
         for (;;) {
             ssize_t n = sys().copy_range(in, out, kRangeChunk);
             if (n > 0) {
@@ -470,7 +477,100 @@ bool publish(TempFile& t, const std::string& folder, const std::string& to, bool
     return refused(errno) && link_then_unlink(t.name, to);
 }
 
-bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
+// ---- group commit ----
+// A copy made while a batch is open keeps its complete, unnamed file open here instead of
+// syncing and naming it at once. The commit syncs each file system once for all of them and
+// then names them: names still appear only over data that is on disk, and a crash before the
+// commit leaves nothing under any destination name.
+
+struct Pending {
+    TempFile t;
+    std::string folder, to; // native
+    bool replace = false;
+    dev_t dev = 0;
+    BatchFailure paths; // as the caller gave them
+};
+
+// A commit is asked for at either limit; past the hard one copies are made at once, so that
+// a caller that never commits cannot run out of file descriptors.
+constexpr size_t kFullFiles = 128;
+constexpr uint64_t kFullBytes = 64 << 20;
+constexpr size_t kMaxPending = 256;
+
+bool commit_pending(std::vector<Pending>& list, BatchFailure* failed);
+
+struct Batch {
+    int depth = 0;
+    uint64_t bytes = 0;
+    std::vector<Pending> pending;
+    // A thread that ends with copies pending still names them.
+    ~Batch() { commit_pending(pending, nullptr); }
+};
+
+Batch& batch() {
+    thread_local Batch b;
+    return b;
+}
+
+// The data of every pending file reaches the disk: one syncfs per file system, or, where it
+// is refused or fails, an fsync of each file on it, which also tells which file failed.
+void make_durable(std::vector<Pending>& list, std::vector<char>& durable) {
+    std::vector<char> done(list.size(), 0);
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (done[i]) continue;
+        const bool whole = sys().syncfs(list[i].t.fd.get()) == 0;
+        for (size_t j = i; j < list.size(); ++j) {
+            if (done[j] || list[j].dev != list[i].dev) continue;
+            done[j] = 1;
+            durable[j] = whole || sys().fsync(list[j].t.fd.get()) == 0;
+        }
+    }
+}
+
+bool commit_pending(std::vector<Pending>& list, BatchFailure* failed) {
+    if (list.empty()) return true;
+    std::vector<Pending> work;
+    work.swap(list);
+    std::vector<char> durable(work.size(), 0);
+    make_durable(work, durable);
+    bool ok = true;
+    for (size_t i = 0; i < work.size(); ++i) {
+        Pending& p = work[i];
+        if (durable[i] && publish(p.t, p.folder, p.to, p.replace)) continue;
+        KeepErrno keep;
+        if (!p.t.name.empty()) sys().unlink(p.t.name.c_str());
+        if (ok && failed) *failed = std::move(p.paths);
+        ok = false;
+    }
+    return ok; // the files close with work
+}
+
+void batch_begin() {
+    ++batch().depth;
+}
+
+bool batch_full() {
+    const Batch& b = batch();
+    return b.pending.size() >= kFullFiles || b.bytes >= kFullBytes;
+}
+
+bool batch_commit(BatchFailure* failed) {
+    Batch& b = batch();
+    b.bytes = 0;
+    return commit_pending(b.pending, failed);
+}
+
+bool batch_end(BatchFailure* failed) {
+    const bool ok = batch_commit(failed);
+    Batch& b = batch();
+    if (b.depth > 0) --b.depth;
+    return ok;
+}
+
+// ---- the copy ----
+
+// The copy itself; with defer and a batch open, the complete file waits for the commit.
+bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer) {
     std::string from = native_path(src), to = native_path(dst);
     Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (in.get() < 0) return false;
@@ -489,11 +589,27 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
     std::string folder = parent_of(to);
     TempFile t;
     if (!open_temp(folder, t)) return false;
+    struct stat out {};
+    const bool known = ::fstat(t.fd.get(), &out) == 0;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    bool ok = transfer(in.get(), t.fd.get(), st) &&
+    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev) &&
               sys().fchmod(t.fd.get(), st.st_mode & 0777) == 0 &&
-              sys().futimens(t.fd.get(), times) == 0 && sys().fsync(t.fd.get()) == 0 &&
-              publish(t, folder, to, !fail_if_exists);
+              sys().futimens(t.fd.get(), times) == 0;
+    Batch& b = batch();
+    if (ok && defer && known && b.depth > 0 && b.pending.size() < kMaxPending) {
+        Pending p;
+        p.t = std::move(t);
+        p.folder = std::move(folder);
+        p.to = std::move(to);
+        p.replace = !fail_if_exists;
+        p.dev = out.st_dev;
+        p.paths.src = src;
+        p.paths.dst = dst;
+        b.pending.push_back(std::move(p));
+        b.bytes += static_cast<uint64_t>(st.st_size);
+        return true;
+    }
+    ok = ok && sys().fsync(t.fd.get()) == 0 && publish(t, folder, to, !fail_if_exists);
     if (!ok && !t.name.empty()) {
         KeepErrno keep;
         sys().unlink(t.name.c_str());
@@ -501,18 +617,28 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
     return ok;
 }
 
+// Used by the move, which deletes its source right after: that copy must be named at once.
+bool copy_now(const char* src, const char* dst, bool fail_if_exists) {
+    return copy_one(src, dst, fail_if_exists, false);
+}
+
+bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
+    return copy_one(src, dst, fail_if_exists, true);
+}
+
 } // namespace
 
 PosixCalls& posix_calls() {
     static PosixCalls calls{sys_open, ::read,     ::write,  sys_copy_range,       ::fsync,
                             ::fchmod, ::futimens, ::linkat, sys_rename_noreplace, ::rename,
-                            ::unlink};
+                            ::unlink, ::syncfs};
     return calls;
 }
 
 FsOps& fs_ops() {
-    static FsOps ops{attributes, drive_mask, remove_file, move_file,  make_folder, copy_file,
-                     last_error, find_first, find_next,   find_close, write_time};
+    static FsOps ops{attributes, drive_mask,  remove_file, move_file,    make_folder,
+                     copy_file,  last_error,  find_first,  find_next,    find_close,
+                     write_time, batch_begin, batch_full,  batch_commit, batch_end};
     return ops;
 }
 
