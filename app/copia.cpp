@@ -27,6 +27,10 @@ bool EsDestino(const CopyState* w, const DString& carpeta) {
     return platform::folder_id(carpeta.c_str(), id) && id == w->destino_id;
 }
 
+DString ErrorCopia(const DString& origen, const DString& destino) {
+    return DString("Error copying file: ") + origen + " to " + destino;
+}
+
 } // namespace
 
 bool TareaCopia(void* arg, DString*, TMonitorProc*) {
@@ -52,7 +56,20 @@ bool CopiaFicheros(CopyState* w) {
     // A Cancel during the scan ends the job here: nothing is copied.
     if (!Cancelado(w)) {
         w->Monitor.PonTotal(total);
+        // The copies are named in groups, each group after one sync of the destination;
+        // the last group, also after a failure or a Cancel, before the job ends.
+        TLoteCopias lote;
+        struct EnUso {
+            CopyState* w;
+            ~EnUso() { w->lote = nullptr; }
+        } en_uso{w};
+        w->lote = &lote;
         ok = CopiaCarpeta(w, w->DirOrigen, w->DirDestino, w->TextoError);
+        DString origen, destino;
+        if (!lote.Confirma(origen, destino) && ok) {
+            ok = false;
+            w->TextoError = ErrorCopia(origen, destino);
+        }
     }
     w->Terminado.store(true, std::memory_order_release);
     return ok;
@@ -110,7 +127,14 @@ bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, D
     if (!ExisteFichero(destino)) {
         if (!DuplicaFichero(origen, destino, true)) {
             ok = false;
-            error = DString("Error copying file: ") + origen + " to " + destino;
+            error = ErrorCopia(origen, destino);
+        } else if (w->lote && w->lote->Lleno()) {
+            // The copy that could not be named may be an earlier one of the group.
+            DString fallo_origen, fallo_destino;
+            if (!w->lote->Confirma(fallo_origen, fallo_destino)) {
+                ok = false;
+                error = ErrorCopia(fallo_origen, fallo_destino);
+            }
         }
     }
     const int64_t size = TamanoFichero(origen);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "fs/batch.h"
 #include "fs/path.h"
 #include "platform/folder_id.h"
 #include "tasks/monitor.h"
@@ -26,6 +27,9 @@ struct CopyState {
     // out of the scan and the copy.
     platform::FolderId destino_id;
     bool destino_conocido = false;
+    // The batch that the job's copies join while the tree is copied; null outside it, and
+    // then each copy is named before CopiaFichero returns.
+    TLoteCopias* lote = nullptr;
 };
 
 // The task function for TTareaProcesosLentos; arg is the CopyState.
