@@ -90,7 +90,7 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     TempDir t;
     sfs::create_directories(t / "src");
     for (int i = 0; i < 50; ++i)
-        write_file(t / "src" / ("f" + std::to_string(i)), "x");
+        write_file(t / "src" / std::to_string(i), "x");
     platform::fs_ops().copy = SlowCopy;
 
     AppRun cancel;

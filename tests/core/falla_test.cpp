@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/falla.h"
+#include "code_of.h"
 #include "platform/debugger.h"
 
 namespace {
@@ -24,15 +24,6 @@ struct FakeDebugger {
         ResetHayDepurador();
     }
 };
-
-template <class F> int code_of(F fn) {
-    try {
-        fn();
-    } catch (const TXErrorVectores& e) {
-        return e.codigo;
-    }
-    return 0;
-}
 
 } // namespace
 

@@ -2,18 +2,10 @@
 
 #include <string>
 
+#include "code_of.h"
 #include "core/vector.h"
 
 namespace {
-
-template <class F> int code_of(F fn) {
-    try {
-        fn();
-    } catch (const TXErrorVectores& e) {
-        return e.codigo;
-    }
-    return 0;
-}
 
 struct Counted {
     static int alive;
