@@ -90,8 +90,6 @@ TEST(Monitor, LockIsReentrantAndGuardLeavesOnce) {
     EXPECT_STREQ(m.Texto(true).c_str(), "x"); // takes the lock again on this thread
     g.Sale();
     g.Sale(); // holds none any more: nothing happens
-    TCriticalSectionOrvEntra later(MonitorLock(), false);
-    later.Entra();
 }
 
 TEST(Monitor, WriterAndReaderThreads) {

@@ -62,8 +62,6 @@ TEST(Codec, EncodesUtf16) {
     EXPECT_EQ(encode(U{0xD83D, 'A'}), "?A");
     EXPECT_EQ(encode(U{'A', 0xD83D}), "A?");
     EXPECT_EQ(encode(U{0xDE00}), "\xED\xB8\x80");
-    U lone{0xD83D, 'A'};
-    EXPECT_EQ(from_wide(65001, lone.data(), 2, nullptr, 0), 5); // high surrogates count 4
     char out[4] = {'x', 'x', 'x', 'x'};
     U euro = u"\u20AC\u20AC";
     EXPECT_EQ(from_wide(65001, euro.data(), 2, out, 4), 6);
