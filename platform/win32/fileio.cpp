@@ -5,27 +5,10 @@
 
 #include "platform/codepage.h"
 #include "platform/fileio.h"
+#include "platform/win32/wide_path.h"
 
 namespace platform {
 namespace {
-// Paths from this length on are passed in their extended form "\\?\C:\..." or
-// "\\?\UNC\server\...", made full first since the system does not normalise that form;
-// the file-system services follow the same rule, so every file they list can be opened.
-constexpr size_t kLongPath = 248;
-
-std::wstring wide_path(const char* path) {
-    DUString u(path, -1, 0);
-    std::wstring w(reinterpret_cast<const wchar_t*>(u.texto()));
-    if (w.size() < kLongPath || w.rfind(L"\\\\?\\", 0) == 0) return w;
-    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return w;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
-    full.resize(n);
-    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return w;
-}
 DWORD method_of(SeekFrom from) {
     switch (from) {
     case SeekFrom::current:

@@ -11,13 +11,10 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/win32/wide_path.h"
 
 namespace platform {
 namespace {
-
-// Paths from this length on no longer fit the classic limit of folder calls (MAX_PATH less
-// room for an 8.3 name), so they are passed in their extended form.
-constexpr size_t kLongPath = 248;
 
 // Keeps the thread's last error across clean-up calls that may change it.
 class KeepError {
@@ -30,25 +27,6 @@ class KeepError {
   private:
     DWORD saved_;
 };
-
-// The extended form of a long path: "\\?\C:\..." or "\\?\UNC\server\...". That form is not
-// normalised by the system, so the path is made full (dots resolved) first.
-std::wstring extended(std::wstring w) {
-    if (w.size() < kLongPath || w.rfind(L"\\\\?\\", 0) == 0) return w;
-    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return w;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
-    full.resize(n);
-    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return w;
-}
-
-std::wstring wide(const char* path, int codepage = 0) {
-    DUString u(path, -1, codepage);
-    return extended(reinterpret_cast<const wchar_t*>(u.texto()));
-}
 
 // The 8-bit calls read their text in the active code page; they get the library's UTF-8
 // bytes unchanged when the process runs with UTF-8 as that code page (or the text is plain
@@ -63,7 +41,7 @@ bool narrow_call_fits(const char* path) {
 }
 
 uint32_t attributes(const char* path, int codepage) {
-    return GetFileAttributesW(wide(path, codepage).c_str());
+    return GetFileAttributesW(wide_path(path, codepage).c_str());
 }
 
 uint32_t drive_mask() {
@@ -71,16 +49,16 @@ uint32_t drive_mask() {
 }
 
 bool remove_file(const char* path) {
-    return DeleteFileW(wide(path).c_str()) != 0;
+    return DeleteFileW(wide_path(path).c_str()) != 0;
 }
 
 bool move_file(const char* src, const char* dst) {
-    return MoveFileW(wide(src).c_str(), wide(dst).c_str()) != 0;
+    return MoveFileW(wide_path(src).c_str(), wide_path(dst).c_str()) != 0;
 }
 
 bool make_folder(const char* path) {
     if (narrow_call_fits(path)) return CreateDirectoryA(path, nullptr) != 0;
-    return CreateDirectoryW(wide(path).c_str(), nullptr) != 0;
+    return CreateDirectoryW(wide_path(path).c_str(), nullptr) != 0;
 }
 
 unsigned long last_error() {
@@ -100,7 +78,7 @@ void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
 
 FindHandle find_first(const char* pattern, FindRecord* rec) {
     WIN32_FIND_DATAW d;
-    HANDLE h = FindFirstFileW(wide(pattern).c_str(), &d);
+    HANDLE h = FindFirstFileW(wide_path(pattern).c_str(), &d);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     fill(d, rec);
     return h;
@@ -121,8 +99,8 @@ bool write_time(const char* path, SystemTime* utc) {
     HANDLE h =
         narrow_call_fits(path)
             ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
-            : CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          0, nullptr);
+            : CreateFileW(wide_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     FILETIME created, accessed, written;
     BOOL ok = GetFileTime(h, &created, &accessed, &written);
@@ -208,7 +186,7 @@ bool copy_data(HANDLE in, HANDLE out) {
 }
 
 bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
-    std::wstring from = wide(src), to = wide(dst);
+    std::wstring from = wide_path(src), to = wide_path(dst);
     Handle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.valid()) return false;
@@ -226,7 +204,7 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
     std::wstring folder = folder_of(to), temp;
     Handle out;
     for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
-        temp = extended(temp_name(folder));
+        temp = extended_path(temp_name(folder));
         out.reset(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!out.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
