@@ -66,8 +66,7 @@ class TtyApplication : public Application {
     void Run() override;
     int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned) override {
         EndLine();
-        std::string line =
-            to_utf8(caption) + ": " + platform::console::display_text(to_utf8(text)) + "\n";
+        std::string line = to_utf8(caption) + ": " + to_utf8(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
         // The window gets the focus back when the box goes.
