@@ -7,13 +7,23 @@ bool PrimeraActivacion = true;
 
 namespace {
 
+// The window's form: a small dialog centred on the screen with only a close box.
 gui::FormLayout Layout() {
     gui::FormLayout l;
     l.caption = u"Kestrova";
     l.client_width = 410;
     l.client_height = 96;
+    l.centred = true;
+    l.left = 597;
+    l.top = 273;
+    l.minimize_box = l.maximize_box = l.resizable = false;
+    l.background = gui::FormLayout::Colour::ButtonFace;
+    l.font_name = u"MS Sans Serif";
+    l.font_height = -11;
     l.label_left = 8;
     l.label_top = 16;
+    l.label_width = 3;
+    l.label_height = 13;
     l.bar_left = 8;
     l.bar_top = 40;
     l.bar_width = 401;
@@ -23,6 +33,8 @@ gui::FormLayout Layout() {
     l.button_width = 97;
     l.button_height = 25;
     l.button_caption = u"Cancel";
+    l.label_name = u"Status";
+    l.bar_name = u"Progress";
     l.timer_interval_ms = 100;
     return l;
 }

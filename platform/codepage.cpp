@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kUtf8 = 65001;
+constexpr int kUtf8 = kUtf8CodePage;
 constexpr int kDefault = kUtf8; // the library's default code page
 constexpr char16_t kReplacement = 0xFFFD;
 

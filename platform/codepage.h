@@ -4,6 +4,9 @@
 // with a byte-for-unit fallback when the system refuses.
 #include <cstdint>
 
+// The code page number of UTF-8, the library's text.
+inline constexpr int kUtf8CodePage = 65001;
+
 // Converts length bytes of text to UTF-16. With out null (or out_size 0) returns the units
 // needed; otherwise writes the units and a NUL and returns the count (0: nothing converted).
 int to_wide(int codepage, const char* text, int length, char16_t* out, int out_size);

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/codepage.h"
+
 namespace gui {
 namespace {
 std::atomic<Application*> g_app{nullptr};
@@ -17,33 +19,12 @@ void set_application(Application* app) {
 }
 
 std::string to_utf8(const UnicodeString& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    const int n = static_cast<int>(text.size());
+    if (n == 0) return {};
+    std::string out(static_cast<size_t>(from_wide(kUtf8CodePage, text.data(), n, nullptr, 0)) + 1,
+                    '\0');
+    from_wide(kUtf8CodePage, text.data(), n, out.data(), static_cast<int>(out.size()));
+    out.resize(std::char_traits<char>::length(out.c_str()));
     return out;
 }
 

@@ -29,14 +29,32 @@ class FormEvents {
     virtual void OnCloseRequest() = 0;
 };
 
-// The look of a progress window, in pixels at 96 dots per inch.
+// Everything a progress window looks like, so that no back-end decides any of it. Positions
+// and sizes are in pixels at 96 dots per inch; each back-end scales them to the display.
+// The tab order is fixed: the bar, then the button.
 struct FormLayout {
     UnicodeString caption;
     int client_width = 0, client_height = 0;
-    int label_left = 0, label_top = 0;
+    bool centred = true; // on the screen; otherwise at left, top
+    int left = 0, top = 0;
+    // Border icons: the close box is always there.
+    bool minimize_box = false, maximize_box = false;
+    bool resizable = false;
+    enum class Colour { ButtonFace, Window } background = Colour::ButtonFace;
+    // The font by name and height; a negative height is the character height in pixels
+    // (Windows' convention). A back-end without the font uses the platform's UI font.
+    UnicodeString font_name;
+    int font_height = 0;
+
+    // The label starts empty at label_width x label_height and grows with its text up to
+    // the client's right edge; a text too wide for that is cut in the middle (a path keeps
+    // its start and its file name). Its text is plain: '&' and '<' show as themselves.
+    int label_left = 0, label_top = 0, label_width = 0, label_height = 0;
     int bar_left = 0, bar_top = 0, bar_width = 0, bar_height = 0;
     int button_left = 0, button_top = 0, button_width = 0, button_height = 0;
     UnicodeString button_caption;
+    // Names for screen readers (the button reads its caption).
+    UnicodeString label_name, bar_name;
     unsigned timer_interval_ms = 100;
 };
 
@@ -87,7 +105,7 @@ void set_application(Application* app);
 // Defined by the chosen back-end.
 Application& builtin_application();
 
-// UTF-16 to UTF-8 for the back-ends that write bytes; unpaired surrogates become U+FFFD.
+// UTF-16 to UTF-8 through the library's codec, for the back-ends that write bytes.
 std::string to_utf8(const UnicodeString& text);
 
 } // namespace gui

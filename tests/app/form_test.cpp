@@ -8,7 +8,7 @@
 #include "args.h"
 #include "platform/drive.h"
 #include "platform/fs.h"
-#include "platform/gui/null.h"
+#include "app/null_gui.h"
 #include "platform/sync.h"
 #include "scratch.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// A back-end without any display, for tests: it records what the program shows and lets the
+// A GUI back-end without any display, for the tests: it records what the program shows and lets the
 // test press the button or close the window between timer ticks.
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/gui/null.h"
+#include "app/null_gui.h"
 
 #include "platform/sync.h"
 
