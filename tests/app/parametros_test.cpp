@@ -14,7 +14,9 @@ std::string run(const std::vector<std::string>& words) {
     ArgsScope args(argv);
     DString origen("o"), destino("d"), error;
     if (LeeParametros(origen, destino, error)) return "ok " + origen.str() + "|" + destino.str();
-    EXPECT_TRUE(origen.equals("o") && destino.equals("d")); // untouched on failure
+    // Untouched on failure.
+    EXPECT_EQ(origen.str(), "o");
+    EXPECT_EQ(destino.str(), "d");
     return error.str();
 }
 } // namespace
