@@ -34,7 +34,7 @@ bool TFicheroOrv::detect_bom() {
     }
     auto b2 = static_cast<unsigned char>(read_byte());
     if (b0 == 0xEF && b1 == 0xBB && b2 == 0xBF) {
-        codePage = 65001;
+        codePage = kUtf8CodePage;
         return true;
     }
     seek64(p);
@@ -44,7 +44,7 @@ bool TFicheroOrv::detect_bom() {
 
 void TFicheroOrv::write_bom(int32_t cp) {
     static const unsigned char mark[3] = {0xEF, 0xBB, 0xBF};
-    if (cp == 65001 && tell() <= 0) write(mark, 3);
+    if (cp == kUtf8CodePage && tell() <= 0) write(mark, 3);
 }
 
 char TFicheroOrv::get_char() {

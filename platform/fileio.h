@@ -15,7 +15,14 @@ enum class FileDisposition {
     create_always, // created, or emptied when it exists
     open_always,   // created when missing, content kept
 };
-enum class SeekFrom { begin, current, end };
+// Where a seek counts from. The values are those of the C library's SEEK_SET, SEEK_CUR and
+// SEEK_END, and of Windows' FILE_BEGIN, FILE_CURRENT and FILE_END, so every back-end passes
+// them on as they are.
+enum class SeekFrom { begin = 0, current = 1, end = 2 };
+inline int seek_origin(SeekFrom from) {
+    return static_cast<int>(from);
+}
+static_assert(SEEK_SET == 0 && SEEK_CUR == 1 && SEEK_END == 2);
 
 // Opens a regular file (never a folder). share_read lets others read it while it is open;
 // without it the file is opened exclusively where the system supports that. Null on failure.

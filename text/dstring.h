@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/ustring.h"
 
 template <class T> class VectorI;
 
-inline constexpr int kDefaultCodePage = 65001;
+// The code page of a text whose tag says 0: UTF-8, and nothing changes it.
+inline constexpr int kDefaultCodePage = kUtf8CodePage;
 
 class DString {
   public:

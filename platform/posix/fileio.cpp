@@ -17,16 +17,6 @@ int fd_of(FileHandle h) {
 FileHandle handle_of(int fd) {
     return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
-int whence_of(SeekFrom from) {
-    switch (from) {
-    case SeekFrom::current:
-        return SEEK_CUR;
-    case SeekFrom::end:
-        return SEEK_END;
-    default:
-        return SEEK_SET;
-    }
-}
 } // namespace
 
 // Share modes cannot be enforced on POSIX systems: share_read is not applied here.
@@ -93,7 +83,7 @@ bool file_write(FileHandle h, const void* buf, uint32_t n, uint32_t* done) {
 }
 
 int64_t file_seek(FileHandle h, int64_t distance, SeekFrom from) {
-    off_t r = ::lseek(fd_of(h), static_cast<off_t>(distance), whence_of(from));
+    off_t r = ::lseek(fd_of(h), static_cast<off_t>(distance), seek_origin(from));
     return r < 0 ? -1 : static_cast<int64_t>(r);
 }
 
@@ -107,7 +97,7 @@ std::FILE* stream_open(const char* path, const char* mode) {
 }
 
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {
-    return fseeko(f, static_cast<off_t>(offset), whence_of(from));
+    return fseeko(f, static_cast<off_t>(offset), seek_origin(from));
 }
 
 int64_t stream_tell(std::FILE* f) {

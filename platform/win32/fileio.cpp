@@ -8,28 +8,7 @@
 #include "platform/win32/wide_path.h"
 
 namespace platform {
-namespace {
-DWORD method_of(SeekFrom from) {
-    switch (from) {
-    case SeekFrom::current:
-        return FILE_CURRENT;
-    case SeekFrom::end:
-        return FILE_END;
-    default:
-        return FILE_BEGIN;
-    }
-}
-int origin_of(SeekFrom from) {
-    switch (from) {
-    case SeekFrom::current:
-        return SEEK_CUR;
-    case SeekFrom::end:
-        return SEEK_END;
-    default:
-        return SEEK_SET;
-    }
-}
-} // namespace
+static_assert(FILE_BEGIN == 0 && FILE_CURRENT == 1 && FILE_END == 2);
 
 FileHandle file_open(const char* path, unsigned access, FileDisposition disposition,
                      bool share_read) {
@@ -66,7 +45,8 @@ bool file_write(FileHandle h, const void* buf, uint32_t n, uint32_t* done) {
 int64_t file_seek(FileHandle h, int64_t distance, SeekFrom from) {
     LONG high = static_cast<LONG>(distance >> 32);
     SetLastError(NO_ERROR);
-    DWORD low = SetFilePointer(h, static_cast<LONG>(distance & 0xFFFFFFFF), &high, method_of(from));
+    DWORD low = SetFilePointer(h, static_cast<LONG>(distance & 0xFFFFFFFF), &high,
+                               static_cast<DWORD>(seek_origin(from)));
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return -1;
     return (static_cast<int64_t>(high) << 32) | low;
 }
@@ -81,7 +61,7 @@ std::FILE* stream_open(const char* path, const char* mode) {
 }
 
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {
-    return _fseeki64(f, offset, origin_of(from));
+    return _fseeki64(f, offset, seek_origin(from));
 }
 
 int64_t stream_tell(std::FILE* f) {
