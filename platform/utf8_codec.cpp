@@ -1,5 +1,5 @@
-// The library's own UTF-8 codec with Arabic shaping, and the conversion chains that fall back
-// to the system and then to a plain byte-for-unit mapping.
+// The library's own UTF-8 codec with Arabic shaping, and the conversion chains between 8-bit
+// text and UTF-16 that use it first, then the system, then a plain byte-for-unit mapping.
 #include "platform/codepage.h"
 
 #include <cstring>
