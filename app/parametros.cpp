@@ -22,7 +22,7 @@ int read_group(int i, int argc, DString& group) {
 
 } // namespace
 
-bool LeeParametros(DString& dir_origen, DString& dir_destino, DString& error) {
+bool LeeParametros(DString& source, DString& destination, DString& error) {
     const int argc = platform::arg_count();
     if (argc < 3) {
         error.assign("_argc<3");
@@ -73,7 +73,7 @@ bool LeeParametros(DString& dir_origen, DString& dir_destino, DString& error) {
     // Only the drive root of the source path counts; the data folder is relative to it.
     DString origen(platform::drive_root(src.c_str()).c_str());
     origen.append(drm);
-    dir_origen = origen;
-    dir_destino = dst;
+    source = origen;
+    destination = dst;
     return true;
 }

@@ -3,7 +3,7 @@
 // source relative to the drive root>, in this order. A value may span several argument words.
 #include "text/dstring.h"
 
-// Reads the program's arguments. On success sets dir_origen (the drive root of /src followed
-// by the /drm value) and dir_destino (the /dst value) and returns true. On failure leaves both
+// Reads the program's arguments. On success sets source (the drive root of /src followed
+// by the /drm value) and destination (the /dst value) and returns true. On failure leaves both
 // untouched, assigns a message to error and returns false.
-bool LeeParametros(DString& dir_origen, DString& dir_destino, DString& error);
+bool LeeParametros(DString& source, DString& destination, DString& error);

@@ -30,7 +30,7 @@ bool HayDepurador() {
     return present;
 }
 
-void ResetHayDepurador() {
+void ResetDebuggerCache() {
     g_asked.store(false);
     g_present.store(false);
 }

@@ -23,4 +23,4 @@ enum : int32_t {
 void CompruebaPuntero(const void* p, size_t element_size, size_t count);
 bool HayDepurador();
 // Forgets the remembered answer of HayDepurador, so tests can ask again.
-void ResetHayDepurador();
+void ResetDebuggerCache();

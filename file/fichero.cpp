@@ -124,7 +124,7 @@ bool TFicheroOrv::close(bool commit, DString* error) {
         if (ExisteFichero(fileName)) ex = 2;
     }
     if (!MueveFichero(temp, fileName)) {
-        unsigned long code = UltimoErrorSistema();
+        unsigned long code = LastSystemError();
         if (error) {
             error->assign("Error TFicheroOrv close 2.");
             error->append(" err=");

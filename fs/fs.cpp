@@ -60,6 +60,6 @@ bool CreaCarpeta(const DString& path) {
     return ops().make_folder(path.c_str());
 }
 
-unsigned long UltimoErrorSistema() {
+unsigned long LastSystemError() {
     return ops().last_error();
 }

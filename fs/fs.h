@@ -17,4 +17,4 @@ bool MueveFichero(const DString& src, const DString& dst);
 // Creates the last component of path only (its parent must exist).
 bool CreaCarpeta(const DString& path);
 // The system's error code of the last failed call on this thread.
-unsigned long UltimoErrorSistema();
+unsigned long LastSystemError();

@@ -144,7 +144,7 @@ void TMonitorProc::EnlazaHijo(TMonitorProc* p, int64_t peso_en_padre) {
     if (p) p->hijo = this;
 }
 
-void TMonitorProc::PonCancela(void (*fn)(void*), void* arg) {
+void TMonitorProc::SetCancelCallback(void (*fn)(void*), void* arg) {
     TCriticalSectionOrvEntra guard(MonitorLock());
     FnCancela = fn;
     ArgCancela = arg;

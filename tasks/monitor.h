@@ -57,7 +57,7 @@ class TMonitorProc {
     DString Texto(bool con_hijo);
     // Links this monitor as the child under way of padre, standing for peso of its units.
     void EnlazaHijo(TMonitorProc* padre, int64_t peso);
-    void PonCancela(void (*fn)(void*), void* arg);
+    void SetCancelCallback(void (*fn)(void*), void* arg);
 
     // Byte counts are 64-bit so trees and files of 2 GiB and more count truly.
     std::atomic<int64_t> hecho{-1};

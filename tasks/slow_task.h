@@ -23,12 +23,12 @@ class TThreadOrv : public platform::Thread {
 };
 
 // An object handed to the task's thread, which deletes it when the task has ended.
-class TObjetoTarea {
+class TaskObject {
   public:
-    virtual ~TObjetoTarea() = default;
+    virtual ~TaskObject() = default;
 };
 
-using FuncionTarea = bool (*)(void* arg, DString* error, TMonitorProc* monitor);
+using TaskFunction = bool (*)(void* arg, DString* error, TMonitorProc* monitor);
 
 class TTareaProcesosLentos : public TThreadOrv {
   public:
@@ -38,10 +38,10 @@ class TTareaProcesosLentos : public TThreadOrv {
     ~TTareaProcesosLentos() override;
 
     // Set by the owner before Resume.
-    FuncionTarea funcion = nullptr;
+    TaskFunction funcion = nullptr;
     void* arg = nullptr;
     TMonitorProc* monitor = nullptr;
-    TObjetoTarea* objeto = nullptr;
+    TaskObject* objeto = nullptr;
 
     // Written by the worker. hecha and fin publish resultado and error (release/acquire).
     std::atomic<bool> hecha{false};

@@ -17,11 +17,11 @@ struct FakeDebugger {
         g_present = present;
         platform::debugger() = {[] { return ++g_version_calls, g_is_nt; },
                                 [] { return ++g_present_calls, g_present; }, [] { ++g_breaks; }};
-        ResetHayDepurador();
+        ResetDebuggerCache();
     }
     ~FakeDebugger() {
         platform::debugger() = saved;
-        ResetHayDepurador();
+        ResetDebuggerCache();
     }
 };
 

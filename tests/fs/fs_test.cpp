@@ -37,7 +37,7 @@ TEST(FileSystem, ExistenceAndAttributes) {
     EXPECT_TRUE(CreaCarpeta((d + "\\new").c_str()));
     EXPECT_FALSE(CreaCarpeta((d + "\\new").c_str()));  // exists already
     EXPECT_FALSE(CreaCarpeta((d + "\\a\\b").c_str())); // only the last component is made
-    EXPECT_NE(UltimoErrorSistema(), 0u);
+    EXPECT_NE(LastSystemError(), 0u);
 
     EXPECT_TRUE(BorraFichero(f.c_str()));
     EXPECT_FALSE(BorraFichero(f.c_str()));

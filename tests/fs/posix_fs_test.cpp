@@ -116,7 +116,7 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     for (bool fail_if_exists : {true, false}) {
         reads = 0;
         EXPECT_FALSE(DuplicaFichero(src, dst, fail_if_exists));
-        EXPECT_EQ(UltimoErrorSistema(), static_cast<unsigned long>(EIO));
+        EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(EIO));
     }
     calls = guard.saved;
     calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EIO>(); };
@@ -183,7 +183,7 @@ TEST(PosixRealFaults, FullDisk) {
     write_file(t / "big", pattern(3 * 1024 * 1024));
     const DString dst = at(t / "small" / "big");
     EXPECT_FALSE(DuplicaFichero(at(t / "big"), dst, true));
-    EXPECT_EQ(UltimoErrorSistema(), static_cast<unsigned long>(ENOSPC));
+    EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(ENOSPC));
     EXPECT_TRUE(entries(t / "small").empty());
     {
         CallsGuard guard; // the named temporary file must go too

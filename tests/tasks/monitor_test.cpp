@@ -57,7 +57,7 @@ TEST(Monitor, ParentAndChild) {
     padre.PonTotal(100);
     padre.Avanza(10);
     int llamadas = 0;
-    padre.PonCancela([](void* p) { ++*static_cast<int*>(p); }, &llamadas);
+    padre.SetCancelCallback([](void* p) { ++*static_cast<int*>(p); }, &llamadas);
     {
         TMonitorProc hijo;
         hijo.EnlazaHijo(&padre, 50);

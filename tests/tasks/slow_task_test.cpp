@@ -15,7 +15,7 @@ void Espera(const TTareaProcesosLentos& t) {
         platform::sleep_ms(1);
 }
 
-struct Contado : TObjetoTarea {
+struct Contado : TaskObject {
     explicit Contado(int* n) : n_(n) {}
     ~Contado() override { ++*n_; }
     int* n_;
@@ -61,7 +61,7 @@ TEST(SlowTask, ReturnsAndMarksMonitor) {
 
 TEST(SlowTask, ThrownThingsBecomeText) {
     struct Caso {
-        FuncionTarea f;
+        TaskFunction f;
         const char* texto;
     } casos[] = {
         {[](void*, DString*, TMonitorProc*) -> bool { throw DString("boom"); },
