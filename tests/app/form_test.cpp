@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "app/form_lumbrake.h"
+#include "app/null_gui.h"
 #include "args.h"
 #include "platform/drive.h"
 #include "platform/fs.h"
-#include "app/null_gui.h"
 #include "platform/sync.h"
 #include "scratch.h"
 
@@ -106,12 +106,18 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     EXPECT_TRUE(cancel.app.state.closed);
     EXPECT_LT(files_below(t / "dst"), 50); // stopped in the scan or after the file under way
 
-    // The close box while copying: the job is cancelled and waited for before the window goes.
+    // The close box while copying is Cancel: the window stays open, and responsive, until the
+    // job has stopped; then it closes by itself.
     AppRun close;
     close.app.before_tick = [](gui::NullApplication& a, int tick) {
-        if (tick == 3) a.RequestClose();
+        if (tick != 3) return;
+        a.RequestClose();
+        EXPECT_FALSE(a.state.closed);
+        EXPECT_FALSE(a.state.button_enabled);
     };
     close.Go(Params(t / "src", t / "dst2"));
+    EXPECT_TRUE(close.app.state.closed);
+    EXPECT_LT(files_below(t / "dst2"), 50);
     EXPECT_TRUE(close.app.boxes.empty());
     EXPECT_EQ(close.code, 0);
     platform::fs_ops().copy = real_copy;
