@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
@@ -125,8 +124,8 @@ class Window : public QWidget {
 
 class QtForm : public ProgressForm {
   public:
-    explicit QtForm(Window* w) : w_(w) {}
-    ~QtForm() override { delete w_.data(); }
+    QtForm(Window* w, QtApplication* app) : w_(w), app_(app) {}
+    ~QtForm() override;
     void SetLabel(const UnicodeString& text) override {
         if (w_) w_->SetLabel(qstr(text));
     }
@@ -154,6 +153,7 @@ class QtForm : public ProgressForm {
 
   private:
     QPointer<Window> w_;
+    QtApplication* app_;
 };
 
 class QtApplication : public Application {
@@ -173,7 +173,7 @@ class QtApplication : public Application {
         Initialize();
         auto* w = new Window(this, layout, events);
         if (!main_) main_ = w;
-        return std::make_unique<QtForm>(w);
+        return std::make_unique<QtForm>(w, this);
     }
     void Run() override;
     int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned style) override {
@@ -211,6 +211,15 @@ class QtApplication : public Application {
     void Forget(Window* w) {
         if (w == main_) main_ = nullptr;
     }
+    bool IsMain(const Window* w) const { return w == main_; }
+    // The main window has gone after the message loop: Qt goes too, while every global it
+    // uses is still there. A later message box starts it again.
+    void Finish() {
+        if (!ran_) return;
+        ran_ = false;
+        waker_.store(nullptr, std::memory_order_release);
+        delete QCoreApplication::instance();
+    }
     void MainClosed(Window* w) {
         if (w == main_) QCoreApplication::exit(0);
     }
@@ -233,6 +242,7 @@ class QtApplication : public Application {
     std::string platform_;
     QString title_;
     Window* main_ = nullptr;
+    bool ran_ = false;
     std::atomic<QObject*> waker_{nullptr};
     std::vector<QMessageBox*> boxes_;
 };
@@ -398,8 +408,7 @@ void QtApplication::Initialize() {
     }
     auto* app = new QApplication(argc, argv);
     app->setQuitOnLastWindowClosed(false);
-    // Before Qt's own data goes at exit.
-    std::atexit([] { delete QCoreApplication::instance(); });
+    if (!title_.isEmpty()) QCoreApplication::setApplicationName(title_);
     waker_.store(app, std::memory_order_release);
 }
 
@@ -414,6 +423,13 @@ void QtApplication::Run() {
     });
     interrupts.start(50);
     QApplication::exec();
+    ran_ = true;
+}
+
+QtForm::~QtForm() {
+    const bool main = w_ && app_->IsMain(w_);
+    delete w_.data();
+    if (main) app_->Finish();
 }
 
 int QtApplication::Box(const QString& text, const QString& caption, unsigned style) {

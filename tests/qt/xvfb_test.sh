@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The program on a real X server (Xvfb, with openbox as the window manager): without being
+# told, it opens its window "Kestrova" 410 x 96 with a title bar; Esc cancels the copy and
+# the program ends with 0; SIGTERM cancels it and the program ends with 143.
+# Usage: xvfb_test.sh <lumbrake-cd>
+set -u
+tool=$1
+for cmd in Xvfb openbox xdotool; do
+    command -v $cmd >/dev/null || { echo "SKIP: $cmd is not installed"; exit 0; }
+done
+work=$(mktemp -d /tmp/lumbrake-xvfb.XXXXXX)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# A free display number, chosen by the server itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$(cat "$work/display")
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM LUMBRAKE_UI
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+files=4000
+mkdir -p "$work/disc/MAPS"
+for i in $(seq 1 $files); do echo "$i" >"$work/disc/MAPS/f$i"; done
+root=$(findmnt -n -o TARGET -T "$work/disc")
+drm=${work#"$root"}/disc/MAPS
+drm=${drm#/}
+
+# Starts a copy into $work/$1 and waits for its window; $win is the window.
+start() {
+    "$tool" "/src=$work/disc/SETUP.EXE" "/dst=$work/$1" "/drm=$drm" >"$work/$1.log" 2>&1 &
+    pid=$!
+    win=
+    for _ in $(seq 1 400); do
+        win=$(xdotool search --onlyvisible --name '^Kestrova$' 2>/dev/null | head -1)
+        [ -n "$win" ] && break
+        sleep 0.025
+    done
+    [ -n "$win" ] || fail "no window appeared: $(cat "$work/$1.log")"
+}
+count() { find "$work/$1" -type f 2>/dev/null | wc -l; }
+
+start esc
+eval "$(xdotool getwindowgeometry --shell "$win")"
+[ "$WIDTH x $HEIGHT" = "410 x 96" ] || fail "window is $WIDTH x $HEIGHT"
+frame=$(xprop -id "$win" _NET_FRAME_EXTENTS 2>/dev/null)
+case $frame in *"= "*) ;; *) fail "no window manager frame: $frame" ;; esac
+xdotool key --window "$win" Escape
+wait $pid
+rc=$?
+[ "$rc" = 0 ] && [ "$(count esc)" -lt $files ] || fail "Esc: exit $rc, $(count esc) files"
+echo "Esc: exit $rc after $(count esc) of $files files"
+
+start term
+kill -TERM $pid
+wait $pid
+rc=$?
+[ "$rc" = 143 ] && [ "$(count term)" -lt $files ] || fail "SIGTERM: exit $rc, $(count term) files"
+echo "SIGTERM: exit $rc after $(count term) of $files files"
+echo "window checks passed"
