@@ -5,16 +5,11 @@ set -u
 tool=$1
 work=$(mktemp -d /tmp/lumbrake-process.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/../disc_tree.sh"
 
 files=1500
-mkdir -p "$work/disc/MAPS/a"
-for i in $(seq 1 $files); do echo "$i" >"$work/disc/MAPS/a/f$i"; done
-root=$(findmnt -n -o TARGET -T "$work/disc")
-drm=${work#"$root"}/disc/MAPS
-drm=${drm#/}
-run() { LUMBRAKE_UI=tty "$tool" "/src=$work/disc/SETUP.EXE" "/dst=$work/$1" "/drm=$drm"; }
-count() { find "$work/$1" -type f 2>/dev/null | wc -l; }
+make_disc "$work" $files
+run() { LUMBRAKE_UI=tty "$tool" "/src=$src" "/dst=$work/$1" "/drm=$drm"; }
 
 # Nobody reads the output after its first byte: the copy still completes.
 run pipe | head -c 1 >/dev/null
@@ -31,7 +26,7 @@ grep -rqs "Copying" "$work/closed" && fail "terminal output landed in a copied f
 # (Ctrl-C is the Cancel button: 0).
 for case in TERM:143 HUP:129 INT:0; do
     sig=${case%:*} want=${case#*:}
-    LUMBRAKE_UI=tty "$tool" "/src=$work/disc/SETUP.EXE" "/dst=$work/$sig" "/drm=$drm" \
+    LUMBRAKE_UI=tty "$tool" "/src=$src" "/dst=$work/$sig" "/drm=$drm" \
         >"$work/$sig.log" 2>&1 &
     pid=$!
     for _ in $(seq 1 400); do

@@ -16,7 +16,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/../disc_tree.sh"
 
 # A free display number, chosen by the server itself.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -29,15 +29,11 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 
 files=4000
-mkdir -p "$work/disc/MAPS"
-for i in $(seq 1 $files); do echo "$i" >"$work/disc/MAPS/f$i"; done
-root=$(findmnt -n -o TARGET -T "$work/disc")
-drm=${work#"$root"}/disc/MAPS
-drm=${drm#/}
+make_disc "$work" $files
 
 # Starts a copy into $work/$1 and waits for its window; $win is the window.
 start() {
-    "$tool" "/src=$work/disc/SETUP.EXE" "/dst=$work/$1" "/drm=$drm" >"$work/$1.log" 2>&1 &
+    "$tool" "/src=$src" "/dst=$work/$1" "/drm=$drm" >"$work/$1.log" 2>&1 &
     pid=$!
     win=
     for _ in $(seq 1 400); do
@@ -47,7 +43,6 @@ start() {
     done
     [ -n "$win" ] || fail "no window appeared: $(cat "$work/$1.log")"
 }
-count() { find "$work/$1" -type f 2>/dev/null | wc -l; }
 
 start esc
 eval "$(xdotool getwindowgeometry --shell "$win")"
