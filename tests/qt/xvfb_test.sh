@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program on a real X server (Xvfb, with openbox as the window manager): without being
 # told, it opens its window "Kestrova" 410 x 96 with a title bar; Esc cancels the copy and
-# the program ends with 0; SIGTERM cancels it and the program ends with 143.
+# the program ends with 0; SIGTERM cancels it and the program ends with 143. Then the
+# terminal line: when a forced window cannot open, and its memory without Qt.
 # Usage: xvfb_test.sh <lumbrake-cd>
 set -u
 tool=$1
@@ -61,4 +62,19 @@ wait $pid
 rc=$?
 [ "$rc" = 143 ] && [ "$(count term)" -lt $files ] || fail "SIGTERM: exit $rc, $(count term) files"
 echo "SIGTERM: exit $rc after $(count term) of $files files"
+# No display that answers: a forced window says why in one line, the terminal line copies.
+DISPLAY=:999 LUMBRAKE_UI=qt "$tool" "/src=$src" "/dst=$work/nodisplay" "/drm=$drm" \
+    >/dev/null 2>"$work/nodisplay.err"
+rc=$?
+grep -q "no window (cannot connect to the display :999)" "$work/nodisplay.err" &&
+    [ "$(wc -l <"$work/nodisplay.err")" = 1 ] || fail "forced window: $(cat "$work/nodisplay.err")"
+[ "$rc" = 0 ] && [ "$(count nodisplay)" = $files ] || fail "forced window: exit $rc"
+
+# The terminal line never loads Qt, even with a display: it stays small (sanitizers aside).
+if [ -x /usr/bin/time ] && ! ldd "$tool" | grep -Eq 'lib(a|t)san'; then
+    LUMBRAKE_UI=tty /usr/bin/time -f %M -o "$work/rss" "$tool" "/src=$src" "/dst=$work/tty" \
+        "/drm=$drm" >/dev/null
+    [ "$(cat "$work/rss")" -lt 20480 ] || fail "terminal line peaked at $(cat "$work/rss") KiB"
+    echo "terminal line: peak $(cat "$work/rss") KiB"
+fi
 echo "window checks passed"
