@@ -61,11 +61,11 @@ throttled() { # <folder> <command...>
     local majmin
     majmin=$(lsblk -ndo MAJ:MIN "$dev" | tr -d ' ')
     if [ -d /sys/fs/cgroup/blkio ]; then
-        cgroup=/sys/fs/cgroup/blkio/lumbrake-shot
+        cgroup=/sys/fs/cgroup/blkio/lumbrake-shot-$$
         mkdir -p "$cgroup"
         echo "$majmin $rate" >"$cgroup/blkio.throttle.read_bps_device"
     else
-        cgroup=/sys/fs/cgroup/lumbrake-shot
+        cgroup=/sys/fs/cgroup/lumbrake-shot-$$
         mkdir -p "$cgroup"
         echo "$majmin rbps=$rate" >"$cgroup/io.max"
     fi
