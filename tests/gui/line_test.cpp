@@ -30,6 +30,7 @@ TEST(TerminalLine, LongLabelKeepsItsStartAndFileName) {
     const std::string cut = fit_label(label, 30);
     EXPECT_EQ(cut, "Copying file: /media.../r1.rut");
     EXPECT_LE(cells(cut), 30);
+    EXPECT_EQ(fit_label(label, 10), ".../r1.rut"); // the whole name before any of the start
     // A file name too wide by itself is cut in its own middle.
     const std::string name(60, 'n');
     const std::string wide = fit_label("Copying file: /m/" + name + "END", 21);

@@ -138,8 +138,7 @@ std::string fit_label(std::string_view label, int width) {
     if (slash == std::string_view::npos || slash == 0) return cut_middle(label, width);
     const std::string_view name = label.substr(slash);
     const int name_cells = cells(name);
-    // Room for at least a few cells of the start besides the dots and the name.
-    if (name_cells + static_cast<int>(kDots.size()) + 4 > width) return cut_middle(name, width);
+    if (name_cells + static_cast<int>(kDots.size()) > width) return cut_middle(name, width);
     std::string out(
         head(label.substr(0, slash), width - name_cells - static_cast<int>(kDots.size())));
     out += kDots;
