@@ -93,6 +93,12 @@ void TFormLumbrake::Timer1Timer() {
         Ventana->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
         Ventana->SetBarMax(10000);
     }
+    // A job that threw never sets Terminado; after a close request its end closes the window.
+    if (cierre_pedido_ && !TareaEnCurso() && !Terminado.load(std::memory_order_acquire)) {
+        Ventana->SetTimerEnabled(false);
+        Ventana->Close();
+        return;
+    }
     if (Terminado.load(std::memory_order_acquire)) {
         Ventana->SetTimerEnabled(false);
         if (!TextoError.is_empty()) {
@@ -108,8 +114,20 @@ void TFormLumbrake::BotCancelarClick() {
     Ventana->SetButtonEnabled(false);
 }
 
-void TFormLumbrake::OnCloseRequest() {
+bool TFormLumbrake::TareaEnCurso() const {
+    return Tarea && !Tarea->fin.load(std::memory_order_acquire);
+}
+
+// Closing while the job runs is Cancel: the window stays responsive, shows the Cancel state
+// and closes when the job has stopped, instead of freezing while the thread is waited for.
+bool TFormLumbrake::OnCloseRequest() {
+    if (TareaEnCurso()) {
+        cierre_pedido_ = true;
+        BotCancelarClick();
+        return false;
+    }
     AcabaTarea();
+    return true;
 }
 
 int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo) {

@@ -28,8 +28,13 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     void OnActivate() override { FormActivate(); }
     void OnTimer() override { Timer1Timer(); }
     void OnButtonClick() override { BotCancelarClick(); }
-    void OnCloseRequest() override;
+    bool OnCloseRequest() override;
     void AcabaTarea();
+    // The job still runs on its thread.
+    bool TareaEnCurso() const;
+
+    // The user asked to close the window while the job ran: it closes once the job stops.
+    bool cierre_pedido_ = false;
 
     gui::Application& app_;
 };

@@ -24,9 +24,10 @@ class FormEvents {
     virtual void OnTimer() = 0;
     // The button was pressed; never while it is disabled.
     virtual void OnButtonClick() = 0;
-    // The user closes the window (close box; a second interrupt in a terminal). The window
-    // closes when this returns.
-    virtual void OnCloseRequest() = 0;
+    // The user closes the window (close box; a second interrupt in a terminal). True: the
+    // window closes when this returns. False: it stays open and responsive (something must
+    // wind down first) until the owner closes it.
+    virtual bool OnCloseRequest() = 0;
 };
 
 // Everything a progress window looks like, so that no back-end decides any of it. Positions

@@ -1,29 +1,15 @@
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <atomic>
-
 #include "platform/console.h"
 #include "platform/native_path.h"
+#include "platform/process.h"
 
 namespace platform::console {
-namespace {
-std::atomic<int> g_interrupts{0};
-static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void on_signal(int) {
-    g_interrupts.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-
+// main has already done this; doing it again changes nothing.
 void prepare() {
-    struct sigaction sa {};
-    sa.sa_handler = on_signal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    process::start();
 }
 
 bool is_terminal(int fd) {
@@ -37,7 +23,7 @@ int columns() {
 }
 
 int take_interrupts() {
-    return g_interrupts.exchange(0, std::memory_order_relaxed);
+    return process::take_interrupts();
 }
 
 // Inside the library a backslash is always a separator; a backslash of a name travels as

@@ -4,13 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form_lumbrake.h"
+#include "app/entry_run.h"
 #include "app/null_gui.h"
-#include "args.h"
-#include "platform/drive.h"
-#include "platform/fs.h"
-#include "platform/sync.h"
-#include "scratch.h"
 
 using namespace fstest;
 
@@ -20,29 +15,8 @@ namespace {
 struct AppRun {
     gui::NullApplication app;
     int code = -1;
-    void Go(std::vector<std::string> words = {}) {
-        words.insert(words.begin(), "lumbrake-cd");
-        ArgsScope args(std::move(words));
-        gui::set_application(&app);
-        PrimeraActivacion = true;
-        code = EntradaAplicacion();
-        gui::set_application(nullptr);
-    }
+    void Go(std::vector<std::string> words = {}) { code = RunEntry(app, std::move(words)); }
 };
-
-// The three parameters that make src the source folder and dst the destination.
-std::vector<std::string> Params(const sfs::path& src, const sfs::path& dst) {
-    const std::string full = lib(src), setup = full + "\\SETUP.EXE";
-    const std::string root = platform::drive_root(setup.c_str());
-    return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
-}
-
-// A copy that takes a while per file, so the test can act while the job runs.
-bool (*real_copy)(const char*, const char*, bool) = platform::fs_ops().copy;
-bool SlowCopy(const char* src, const char* dst, bool fail_if_exists) {
-    platform::sleep_ms(20);
-    return real_copy(src, dst, fail_if_exists);
-}
 
 } // namespace
 
@@ -91,7 +65,7 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     sfs::create_directories(t / "src");
     for (int i = 0; i < 50; ++i)
         write_file(t / "src" / std::to_string(i), "x");
-    platform::fs_ops().copy = SlowCopy;
+    SlowCopies slow;
 
     AppRun cancel;
     cancel.app.before_tick = [](gui::NullApplication& a, int tick) {
@@ -106,14 +80,18 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     EXPECT_TRUE(cancel.app.state.closed);
     EXPECT_LT(files_below(t / "dst"), 50); // stopped in the scan or after the file under way
 
-    // The close box while copying: the job is cancelled and waited for before the window goes.
+    // The close box while copying is Cancel: the window stays open, and responsive, until the
+    // job has stopped; then it closes by itself.
     AppRun close;
     close.app.before_tick = [](gui::NullApplication& a, int tick) {
-        if (tick == 3) a.RequestClose();
+        if (tick != 3) return;
+        a.RequestClose();
+        EXPECT_FALSE(a.state.closed);
+        EXPECT_FALSE(a.state.button_enabled);
     };
     close.Go(Params(t / "src", t / "dst2"));
-    EXPECT_LT(files_below(t / "dst2"), 50); // cancelled, not waited for to the end
+    EXPECT_TRUE(close.app.state.closed);
+    EXPECT_LT(files_below(t / "dst2"), 50);
     EXPECT_TRUE(close.app.boxes.empty());
     EXPECT_EQ(close.code, 0);
-    platform::fs_ops().copy = real_copy;
 }

@@ -85,8 +85,7 @@ void NullApplication::PressButton() {
 
 void NullApplication::RequestClose() {
     if (!events_ || state.closed) return;
-    events_->OnCloseRequest();
-    state.closed = true;
+    if (events_->OnCloseRequest()) state.closed = true;
 }
 
 } // namespace gui

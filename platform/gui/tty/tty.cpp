@@ -1,7 +1,9 @@
 // The terminal back-end. The window is one line on standard output: the label, then the bar
 // and its percentage, redrawn in place on a terminal and written as plain lines (one per
-// change) otherwise. The first interrupt (Ctrl-C, a termination request) presses the button;
-// the next closes the window. Message boxes go to standard error with their caption.
+// change) otherwise; "Cancelling..." once the button has been pressed. The first interrupt
+// (Ctrl-C, a termination request) presses the button; the next closes the window. Message
+// boxes go to standard error with their caption. Control characters never reach the terminal.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -10,6 +12,8 @@
 
 #include "platform/console.h"
 #include "platform/gui/gui.h"
+#include "platform/gui/tty/line.h"
+#include "platform/gui/tty/tty.h"
 
 namespace gui {
 namespace {
@@ -21,7 +25,7 @@ class TtyForm : public ProgressForm {
     TtyForm(TtyApplication* app, bool main) : app_(app), main_(main) {}
     ~TtyForm() override;
     void SetLabel(const UnicodeString& text) override {
-        label = platform::console::display_text(to_utf8(text));
+        label = tty::escape_controls(platform::console::display_text(to_utf8(text)));
     }
     void SetBarMax(int max) override { bar_max = max; }
     void SetBarPosition(int position) override {
@@ -65,20 +69,12 @@ class TtyApplication : public Application {
     }
     void Run() override;
     int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned) override {
-        EndLine();
-        std::string line = to_utf8(caption) + ": " + to_utf8(text) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
+        Message(to_utf8(caption), to_utf8(text));
         // The window gets the focus back when the box goes.
         if (events_ && main_ && !main_->closed) events_->OnActivate();
         return kIdOk;
     }
-    void ShowException(const Exception& e) override {
-        EndLine();
-        std::string line = title_ + ": " + to_utf8(e.Message()) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-    }
+    void ShowException(const Exception& e) override { Message(title_, to_utf8(e.Message())); }
     void Wake() override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -93,6 +89,14 @@ class TtyApplication : public Application {
   private:
     void WaitTick();
     void Draw();
+    // A message line on standard error, below the progress line.
+    void Message(const std::string& caption, const std::string& text) {
+        EndLine();
+        const std::string line =
+            tty::escape_controls(caption) + ": " + tty::escape_controls(text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
     void EndLine() {
         if (terminal_ && drawn_) std::fputc('\n', stdout), std::fflush(stdout);
         drawn_ = false;
@@ -136,7 +140,7 @@ void TtyApplication::WaitTick() {
 
 void TtyApplication::Draw() {
     if (!main_) return;
-    std::string text = main_->label;
+    const std::string& text = main_->label;
     std::string bar;
     if (main_->bar_visible && main_->bar_driven) {
         const int max = main_->bar_max > 0 ? main_->bar_max : 1;
@@ -149,28 +153,23 @@ void TtyApplication::Draw() {
         const int filled = static_cast<int>(pos * width / max);
         bar = " [" + std::string(filled, '#') + std::string(width - filled, '.') + "]" + pct;
     }
-    if (text + bar == shown_ || (text.empty() && bar.empty())) return;
-    shown_ = text + bar;
+    const std::string state = cancel_pressed_ || !main_->button_enabled ? " Cancelling..." : "";
+    if (text.empty() && bar.empty() && state.empty()) return;
     if (terminal_) {
-        // Keep the label's start and the bar on one line: cut the label in the middle.
-        const size_t room = static_cast<size_t>(platform::console::columns() - 1);
-        size_t count = 0; // characters, not bytes, of the label
-        for (unsigned char c : text)
-            count += (c & 0xC0) != 0x80;
-        if (count + bar.size() > room && room > bar.size() + 5) {
-            size_t keep = room - bar.size() - 3, seen = 0, cut = 0;
-            for (cut = 0; cut < text.size(); ++cut) {
-                if ((static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80 && seen++ == keep) break;
-            }
-            text = text.substr(0, cut) + "...";
-            count = keep + 3;
-        }
-        std::string line = "\r" + text + bar;
-        if (count + bar.size() < room) line += std::string(room - count - bar.size(), ' ');
+        const int columns = platform::console::columns();
+        std::string line = tty::status_line(text, bar, state, columns);
+        if (line == shown_) return;
+        shown_ = line;
+        // Blanks over what a longer line before it left on screen.
+        line.append(static_cast<size_t>(std::max(columns - 1 - tty::cells(line), 0)), ' ');
+        line.insert(0, "\r");
         std::fwrite(line.data(), 1, line.size(), stdout);
         drawn_ = true;
     } else {
-        std::string line = text + bar + "\n";
+        std::string line = text + bar + state;
+        if (line == shown_) return;
+        shown_ = line;
+        line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
     std::fflush(stdout);
@@ -188,8 +187,7 @@ void TtyApplication::Run() {
                 cancel_pressed_ = true;
                 events_->OnButtonClick();
             } else {
-                events_->OnCloseRequest();
-                main_->closed = true;
+                if (events_->OnCloseRequest()) main_->closed = true;
             }
         }
         if (!main_ || main_->closed) break;
@@ -202,7 +200,7 @@ void TtyApplication::Run() {
 
 } // namespace
 
-Application& builtin_application() {
+Application& tty_application() {
     static TtyApplication app;
     return app;
 }

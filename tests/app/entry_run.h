@@ -1,0 +1,58 @@
+#pragma once
+// Running the application entry in a test: on a given back-end, with the parameters that copy
+// one folder to another, and with a copy slow enough to act on while the job runs.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/form_lumbrake.h"
+#include "args.h"
+#include "platform/drive.h"
+#include "platform/fs.h"
+#include "platform/sync.h"
+#include "scratch.h"
+
+namespace fstest {
+
+// The entry's exit code on app, with words as the command line after the program's name.
+inline int RunEntry(gui::Application& app, std::vector<std::string> words) {
+    words.insert(words.begin(), "lumbrake-cd");
+    ArgsScope args(std::move(words));
+    gui::set_application(&app);
+    PrimeraActivacion = true;
+    const int code = EntradaAplicacion();
+    gui::set_application(nullptr);
+    return code;
+}
+
+// The three parameters that make src the source folder and dst the destination.
+inline std::vector<std::string> Params(const sfs::path& src, const sfs::path& dst) {
+    const std::string full = lib(src), setup = full + "\\SETUP.EXE";
+    const std::string root = platform::drive_root(setup.c_str());
+    return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
+}
+
+template <typename F> struct Slowed;
+template <typename R, typename... A> struct Slowed<R (*)(A...)> {
+    static inline R (*real)(A...) = nullptr;
+    static R Call(A... a) {
+        platform::sleep_ms(20);
+        return real(a...);
+    }
+};
+
+// For its lifetime every file copy takes 20 ms more.
+class SlowCopies {
+    using Copy = Slowed<decltype(platform::fs_ops().copy)>;
+
+  public:
+    SlowCopies() {
+        Copy::real = platform::fs_ops().copy;
+        platform::fs_ops().copy = Copy::Call;
+    }
+    ~SlowCopies() { platform::fs_ops().copy = Copy::real; }
+    SlowCopies(const SlowCopies&) = delete;
+    SlowCopies& operator=(const SlowCopies&) = delete;
+};
+
+} // namespace fstest

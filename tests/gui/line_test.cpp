@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/gui/tty/line.h"
+
+using gui::tty::cells;
+using gui::tty::escape_controls;
+using gui::tty::fit_label;
+using gui::tty::status_line;
+
+TEST(TerminalLine, CellsCountWideAndCombiningCharacters) {
+    EXPECT_EQ(cells("abc"), 3);
+    EXPECT_EQ(cells("\xC3\xADndice"), 6);            // í
+    EXPECT_EQ(cells("\xE5\x9C\xB0\xE5\x9B\xBE"), 4); // 地図
+    EXPECT_EQ(cells("e\xCC\x81"), 1);                // e + combining acute
+    EXPECT_EQ(cells("\xF0\x9F\x97\xBA"), 2);         // 🗺
+}
+
+TEST(TerminalLine, ControlCharactersAreEscaped) {
+    EXPECT_EQ(escape_controls("a\nb\x1B[2Jc\x7F"), "a\\x0Ab\\x1B[2Jc\\x7F");
+    EXPECT_EQ(escape_controls("\xC2\x9B"
+                              "1m \xC3\xA9"),
+              "\\x9B1m \xC3\xA9"); // C1 CSI; é kept
+}
+
+TEST(TerminalLine, LongLabelKeepsItsStartAndFileName) {
+    const std::string label = "Copying file: /media/cdrom/MAPS/NORTE/RUTAS/very/deep/r1.rut";
+    EXPECT_EQ(fit_label(label, 200), label);
+    const std::string cut = fit_label(label, 30);
+    EXPECT_EQ(cut, "Copying file: /media.../r1.rut");
+    EXPECT_LE(cells(cut), 30);
+    EXPECT_EQ(fit_label(label, 10), ".../r1.rut"); // the whole name before any of the start
+    // A file name too wide by itself is cut in its own middle.
+    const std::string name(60, 'n');
+    const std::string wide = fit_label("Copying file: /m/" + name + "END", 21);
+    EXPECT_EQ(wide, "/nnnnnnnn...nnnnnnEND");
+    // Wide characters are never split and the result never exceeds the width.
+    const std::string cjk = "Copying file: /m/\xE5\x9C\xB0\xE5\x9B\xBE\xE5\x9C\xB0\xE5\x9B\xBE"
+                            "\xE5\x9C\xB0\xE5\x9B\xBE\xE5\x9C\xB0\xE5\x9B\xBE.map";
+    for (int w = 0; w < 40; ++w)
+        EXPECT_LE(cells(fit_label(cjk, w)), w) << w;
+    EXPECT_EQ(fit_label(cjk, 10), "/\xE5\x9C\xB0...map");
+}
+
+TEST(TerminalLine, NarrowTerminalsNeverWrap) {
+    const std::string label = "Copying file: /media/cdrom/MAPS/SUR/sur.map";
+    const std::string bar = " [#####...............]  25.00%";
+    EXPECT_EQ(status_line(label, bar, "", 120), label + bar);
+    for (int columns = 1; columns < 90; ++columns) {
+        const std::string line = status_line(label, bar, " Cancelling...", columns);
+        EXPECT_LE(cells(line), columns - 1) << columns;
+    }
+    // Narrow: the percentage stays, the bar goes.
+    EXPECT_EQ(status_line(label, bar, "", 40), "Copying file: /media/.../sur.map 25.00%");
+}

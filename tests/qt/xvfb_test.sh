@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The program on a real X server (Xvfb, with openbox as the window manager): without being
+# told, it opens its window "Kestrova" 410 x 96 with a title bar; Esc cancels the copy and
+# the program ends with 0; SIGTERM cancels it and the program ends with 143. Then the
+# terminal line: when a forced window cannot open, and its memory without Qt.
+# Usage: xvfb_test.sh <lumbrake-cd>
+set -u
+tool=$1
+for cmd in Xvfb openbox xdotool; do
+    command -v $cmd >/dev/null || { echo "SKIP: $cmd is not installed"; exit 0; }
+done
+work=$(mktemp -d /tmp/lumbrake-xvfb.XXXXXX)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+. "$(dirname "$0")/../disc_tree.sh"
+
+# A free display number, chosen by the server itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$(cat "$work/display")
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM LUMBRAKE_UI
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+files=4000
+make_disc "$work" $files
+
+# Starts a copy into $work/$1 and waits for its window; $win is the window.
+start() {
+    "$tool" "/src=$src" "/dst=$work/$1" "/drm=$drm" >"$work/$1.log" 2>&1 &
+    pid=$!
+    win=
+    for _ in $(seq 1 400); do
+        win=$(xdotool search --onlyvisible --name '^Kestrova$' 2>/dev/null | head -1)
+        [ -n "$win" ] && break
+        sleep 0.025
+    done
+    [ -n "$win" ] || fail "no window appeared: $(cat "$work/$1.log")"
+}
+
+start esc
+eval "$(xdotool getwindowgeometry --shell "$win")"
+[ "$WIDTH x $HEIGHT" = "410 x 96" ] || fail "window is $WIDTH x $HEIGHT"
+frame=$(xprop -id "$win" _NET_FRAME_EXTENTS 2>/dev/null)
+case $frame in *"= "*) ;; *) fail "no window manager frame: $frame" ;; esac
+xdotool key --window "$win" Escape
+wait $pid
+rc=$?
+[ "$rc" = 0 ] && [ "$(count esc)" -lt $files ] || fail "Esc: exit $rc, $(count esc) files"
+echo "Esc: exit $rc after $(count esc) of $files files"
+
+start term
+kill -TERM $pid
+wait $pid
+rc=$?
+[ "$rc" = 143 ] && [ "$(count term)" -lt $files ] || fail "SIGTERM: exit $rc, $(count term) files"
+echo "SIGTERM: exit $rc after $(count term) of $files files"
+# No display that answers: a forced window says why in one line, the terminal line copies.
+DISPLAY=:999 LUMBRAKE_UI=qt "$tool" "/src=$src" "/dst=$work/nodisplay" "/drm=$drm" \
+    >/dev/null 2>"$work/nodisplay.err"
+rc=$?
+grep -q "no window (cannot connect to the display :999)" "$work/nodisplay.err" &&
+    [ "$(wc -l <"$work/nodisplay.err")" = 1 ] || fail "forced window: $(cat "$work/nodisplay.err")"
+[ "$rc" = 0 ] && [ "$(count nodisplay)" = $files ] || fail "forced window: exit $rc"
+
+# The terminal line never loads Qt, even with a display: it stays small (sanitizers aside).
+if [ -x /usr/bin/time ] && ! ldd "$tool" | grep -Eq 'lib(a|t)san'; then
+    LUMBRAKE_UI=tty /usr/bin/time -f %M -o "$work/rss" "$tool" "/src=$src" "/dst=$work/tty" \
+        "/drm=$drm" >/dev/null
+    [ "$(cat "$work/rss")" -lt 20480 ] || fail "terminal line peaked at $(cat "$work/rss") KiB"
+    echo "terminal line: peak $(cat "$work/rss") KiB"
+fi
+echo "window checks passed"
