@@ -109,6 +109,12 @@ void TFormLumbrake::BotCancelarClick() {
 }
 
 void TFormLumbrake::OnCloseRequest() {
+    if (Tarea) {
+        // Closed while the job runs: cancel as the button does, and keep the window answering
+        // (greyed Cancel, live label) until the job has reached its next check and ended.
+        BotCancelarClick();
+        app_.WaitWhile([this] { return !Tarea->ejecutado.load(std::memory_order_acquire); });
+    }
     AcabaTarea();
 }
 
@@ -123,10 +129,8 @@ int EntradaAplicacion() {
         app.SetTitle(u"LumbrakeCD");
         FormLumbrake = new TFormLumbrake(app);
         app.Run();
-    } catch (Exception* e) {
-        app.ShowException(*e);
-        delete e;
     } catch (...) {
+        app.ShowException(gui::current_exception());
     }
     delete FormLumbrake;
     FormLumbrake = nullptr;

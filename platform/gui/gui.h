@@ -3,6 +3,7 @@
 // label, a progress bar, a button and a timer, and modal message boxes. Each back-end (win32,
 // qt, tty) implements it; the program is built with one of them. Every call is made, and
 // every event raised, on the GUI thread, except Application::Wake.
+#include <functional>
 #include <memory>
 
 #include "platform/exception.h"
@@ -87,6 +88,10 @@ class Application {
                                                      FormEvents* events) = 0;
     // The message loop: returns when the main window has closed.
     virtual void Run() = 0;
+    // Keeps the windows answering (events are still raised) until busy() turns false; busy is
+    // asked again at least every few tens of milliseconds and after Wake. Returns at once
+    // when busy() is false. A back-end without a message loop of its own just waits.
+    virtual void WaitWhile(const std::function<bool()>& busy);
     // A modal message box owned by the current dialog, else the main window, else none.
     // Returns the button that closed it (kIdOk).
     virtual int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned style) = 0;
@@ -107,5 +112,10 @@ Application& builtin_application();
 
 // UTF-16 to UTF-8 through the library's codec, for the back-ends that write bytes.
 std::string to_utf8(const UnicodeString& text);
+
+// Inside a catch block: the exception being handled as the framework's exception, for
+// ShowException. A thrown Exception* is taken over (and deleted); a text or a standard
+// exception gives its text; anything else "Unknown error".
+Exception current_exception();
 
 } // namespace gui
