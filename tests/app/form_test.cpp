@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "app/form_lumbrake.h"
-#include "args.h"
-#include "platform/drive.h"
-#include "platform/fs.h"
 #include "app/null_gui.h"
+#include "app/params.h"
+#include "args.h"
+#include "platform/fs.h"
 #include "platform/sync.h"
 #include "scratch.h"
 
@@ -29,13 +29,6 @@ struct AppRun {
         gui::set_application(nullptr);
     }
 };
-
-// The three parameters that make src the source folder and dst the destination.
-std::vector<std::string> Params(const sfs::path& src, const sfs::path& dst) {
-    const std::string full = lib(src), setup = full + "\\SETUP.EXE";
-    const std::string root = platform::drive_root(setup.c_str());
-    return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
-}
 
 // A copy that takes a while per file, so the test can act while the job runs.
 bool (*real_copy)(const char*, const char*, bool) = platform::fs_ops().copy;
@@ -115,4 +108,20 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     EXPECT_TRUE(close.app.boxes.empty());
     EXPECT_EQ(close.code, 0);
     platform::fs_ops().copy = real_copy;
+}
+
+TEST(Form, AnExceptionThatEscapesTheEntryIsShown) {
+    struct Throwing : gui::NullApplication {
+        bool unknown = true;
+        void Run() override {
+            if (unknown) throw 42;
+            throw new Exception(u"No window");
+        }
+    } app;
+    gui::set_application(&app);
+    EXPECT_EQ(EntradaAplicacion(), 0);
+    app.unknown = false;
+    EXPECT_EQ(EntradaAplicacion(), 0);
+    gui::set_application(nullptr);
+    EXPECT_EQ(app.exceptions, (std::vector<UnicodeString>{u"Unknown error", u"No window"}));
 }

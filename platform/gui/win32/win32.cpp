@@ -87,6 +87,8 @@ class Win32Form : public ProgressForm {
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   private:
+    static LRESULT CALLBACK LabelProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                           DWORD_PTR form);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     // Sizes the window, its font and its controls for dpi; at suggested when the system
     // proposes a place (a DPI change), else centred or at the layout's place.
@@ -164,8 +166,10 @@ Win32Form::Win32Form(Win32Application* app, const FormLayout& layout, FormEvents
     if (!hwnd_) throw new Exception(u"The window could not be made");
     // Children in tab order: the label (no tab stop), the bar, then the button.
     const DWORD child = WS_CHILD | WS_VISIBLE;
-    label_ = ::CreateWindowExW(0, L"STATIC", L"", child | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS,
-                               0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
+    label_ = ::CreateWindowExW(0, L"STATIC", L"",
+                               child | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 0, 0,
+                               0, hwnd_, nullptr, instance, nullptr);
+    ::SetWindowSubclass(label_, LabelProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
     bar_ = ::CreateWindowExW(0, PROGRESS_CLASSW, wide(layout_.bar_name), child | WS_TABSTOP, 0, 0,
                              0, 0, hwnd_, nullptr, instance, nullptr);
     button_ = ::CreateWindowExW(
@@ -200,12 +204,21 @@ void Win32Form::Lay(UINT dpi, const RECT* suggested) {
 
     const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD ex_style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    RECT r{0, 0, Scale(l.client_width), Scale(l.client_height)};
+    const int client_width = Scale(l.client_width), client_height = Scale(l.client_height);
+    RECT r{0, 0, client_width, client_height};
     if (dpi_functions().adjust_rect)
         dpi_functions().adjust_rect(&r, style, FALSE, ex_style, dpi);
     else
         ::AdjustWindowRectEx(&r, style, FALSE, ex_style);
-    const int width = r.right - r.left, height = r.bottom - r.top;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height, flags | SWP_NOMOVE);
+    // The frame actually drawn may differ from the computed one (a frame still at the old
+    // DPI): the client area is what must come out right.
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    width += client_width - client.right;
+    height += client_height - client.bottom;
     int x = l.left, y = l.top;
     if (suggested) {
         x = suggested->left;
@@ -217,7 +230,7 @@ void Win32Form::Lay(UINT dpi, const RECT* suggested) {
         x = (mi.rcMonitor.left + mi.rcMonitor.right - width) / 2;
         y = (mi.rcMonitor.top + mi.rcMonitor.bottom - height) / 2;
     }
-    ::SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd_, nullptr, x, y, width, height, flags);
     ::MoveWindow(bar_, Scale(l.bar_left), Scale(l.bar_top), Scale(l.bar_width), Scale(l.bar_height),
                  TRUE);
     ::MoveWindow(button_, Scale(l.button_left), Scale(l.button_top), Scale(l.button_width),
@@ -249,8 +262,47 @@ void Win32Form::PlaceLabel() {
 void Win32Form::SetLabel(const UnicodeString& text) {
     if (text == label_text_) return;
     label_text_ = text;
-    ::SetWindowTextW(label_, wide(text));
     PlaceLabel();
+    ::SetWindowTextW(label_, wide(text));
+}
+
+// The label paints its text itself with DrawText's path ellipsis alone. Some static controls
+// pair SS_PATHELLIPSIS with the word ellipsis and then fail on a text that still does not fit
+// (a long file name); the control's text, class and style stay those of a plain label.
+LRESULT CALLBACK Win32Form::LabelProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                           DWORD_PTR form_address) {
+    auto* form = reinterpret_cast<Win32Form*>(form_address);
+    switch (msg) {
+    case WM_SETTEXT: {
+        const LRESULT r = ::DefWindowProcW(hwnd, msg, wp, lp);
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        return r;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        RECT r{};
+        ::GetClientRect(hwnd, &r);
+        ::FillRect(dc, &r, form->background_);
+        HGDIOBJ old = ::SelectObject(dc, form->font_);
+        ::SetTextColor(dc,
+                       ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::DrawTextW(dc, wide(form->label_text_), static_cast<int>(form->label_text_.size()), &r,
+                    DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
+        ::SelectObject(dc, old);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, LabelProcedure, 0);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 // The bar keeps the position it was given, so that a position set before a larger maximum
