@@ -186,6 +186,8 @@ Win32Form::Win32Form(Win32Application* app, const FormLayout& layout, FormEvents
 
 Win32Form::~Win32Form() {
     app_->Forget(this);
+    // A window that goes with its object ends no message loop: the loop has ended already.
+    main_ = false;
     if (hwnd_) ::DestroyWindow(hwnd_);
     if (font_) ::DeleteObject(font_);
 }
@@ -239,7 +241,7 @@ void Win32Form::Lay(UINT dpi, const RECT* suggested) {
 }
 
 // The label is as wide as its text, at least its layout width, and never past the client's
-// right edge; a wider text is cut in the middle by the control (SS_PATHELLIPSIS).
+// right edge; a wider text is cut in the middle (the path ellipsis).
 void Win32Form::PlaceLabel() {
     const FormLayout& l = layout_;
     int width = Scale(l.label_width);
