@@ -191,6 +191,16 @@ int ScreenDpi() {
 
 } // namespace
 
+// The program's manifest, which the tests share, brings version 6 of the common controls: the
+// side-by-side assembly, not the system folder's library.
+TEST(Window, ManifestGivesCommonControls6) {
+    gui::builtin_application().Initialize();
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(::GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
+    EXPECT_NE(std::wstring(path).find(L"common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+        << std::string(path, path + wcslen(path));
+}
+
 TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
     const int code = RunProgram({}, [](Screen& s) {
         HWND box = s.Find(L"Lumbrake", true), main = s.Find(L"Kestrova");
