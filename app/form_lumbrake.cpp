@@ -94,7 +94,7 @@ void TFormLumbrake::Timer1Timer() {
         Ventana->SetBarMax(10000);
     }
     // A job that threw never sets Terminado; after a close request its end closes the window.
-    if (cierre_pedido_ && !TareaEnCurso() && !Terminado.load(std::memory_order_acquire)) {
+    if (close_requested_ && !JobRunning() && !Terminado.load(std::memory_order_acquire)) {
         Ventana->SetTimerEnabled(false);
         Ventana->Close();
         return;
@@ -114,15 +114,15 @@ void TFormLumbrake::BotCancelarClick() {
     Ventana->SetButtonEnabled(false);
 }
 
-bool TFormLumbrake::TareaEnCurso() const {
+bool TFormLumbrake::JobRunning() const {
     return Tarea && !Tarea->fin.load(std::memory_order_acquire);
 }
 
 // Closing while the job runs is Cancel: the window stays responsive, shows the Cancel state
 // and closes when the job has stopped, instead of freezing while the thread is waited for.
 bool TFormLumbrake::OnCloseRequest() {
-    if (TareaEnCurso()) {
-        cierre_pedido_ = true;
+    if (JobRunning()) {
+        close_requested_ = true;
         BotCancelarClick();
         return false;
     }
@@ -141,10 +141,8 @@ int EntradaAplicacion() {
         app.SetTitle(u"LumbrakeCD");
         FormLumbrake = new TFormLumbrake(app);
         app.Run();
-    } catch (Exception* e) {
-        app.ShowException(*e);
-        delete e;
     } catch (...) {
+        app.ShowException(gui::current_exception());
     }
     delete FormLumbrake;
     FormLumbrake = nullptr;

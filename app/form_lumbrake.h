@@ -31,10 +31,10 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     bool OnCloseRequest() override;
     void AcabaTarea();
     // The job still runs on its thread.
-    bool TareaEnCurso() const;
+    bool JobRunning() const;
 
     // The user asked to close the window while the job ran: it closes once the job stops.
-    bool cierre_pedido_ = false;
+    bool close_requested_ = false;
 
     gui::Application& app_;
 };

@@ -1,113 +1,127 @@
 #!/usr/bin/env bash
-# Pictures of the window in the middle of a copy, for the README:
-#   scripts/screenshot.sh [qt] [wine]      (every picture this script knows by default)
-# Each picture copies the sample disc (scripts/sample_disc.sh) on a virtual X server with a
-# window manager, its source read from the disk on a cold cache through a block-I/O cgroup
-# read throttle, so that the copy lasts a few seconds and there is a middle to capture.
-# Needs root (cgroup, cache) and writes docs/window-<name>.png.
+# Copies the sample disc with a display and captures the window mid-copy as PNG files in docs/:
+#   scripts/screenshot.sh [wine] [qt]      (both when none is named)
+# docs/window-windows.png is the Windows build under Wine, docs/window-qt.png the Linux window.
+# The source is read slowly (a cold cache and a blkio cgroup read throttle, which needs root)
+# so that there is a mid-copy to capture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 scripts/deps.sh
-scratch=${TMPDIR:-/tmp}/lumbrake-shot
-rate=${SHOT_READ_BPS:-524288} # bytes per second read from the source
-mkdir -p "$scratch" docs
-pids=()
-cgroup=
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    [ -n "$cgroup" ] && rmdir "$cgroup" 2>/dev/null || true
-}
-trap cleanup EXIT
+. scripts/display.sh
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/lumbrake-shot.XXXXXX")
+mkdir -p docs
 
-# A virtual screen with openbox (without a window manager windows have no title bar); sets
-# DISPLAY.
-start_x() {
-    [ -n "${DISPLAY_STARTED:-}" ] && return
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-    pids+=($!)
-    for _ in $(seq 1 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
-    export DISPLAY=:$(cat "$scratch/display")
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    sleep 1
-    DISPLAY_STARTED=1
+# The sample disc as a read-only file system on a device of its own (an ext4 image on a loop
+# device, as root), so that reading it can be slowed without slowing anything else; a plain
+# folder otherwise.
+make_disc() {  # <mount point>
+  local tree=$scratch/disc-tree
+  mkdir -p "$tree" "$1"
+  scripts/sample_disc.sh "$tree" >/dev/null
+  if [ "$(id -u)" = 0 ]; then
+    truncate -s 32M "$scratch/disc.img"
+    mkfs.ext4 -q -d "$tree" -L LUMBRAKE "$scratch/disc.img"
+    mount -o loop,ro "$scratch/disc.img" "$1" && mounted+=("$1") && return 0
+  fi
+  cp -a "$tree/." "$1/"
 }
 
-# The sample disc on the disk (not a tmpfs, which no block throttle slows), its pages dropped
-# from the cache; prints its folder.
-cold_disc() {
-    local disc=$scratch/disc
-    if [ ! -e "$disc/SETUP.EXE" ]; then
-        scripts/sample_disc.sh "$scratch/sample" >/dev/null
-        rm -rf "$disc"
-        cp -a "$scratch/sample" "$disc"
-        mountpoint -q "$scratch/sample" && umount "$scratch/sample"
-    fi
-    sync
-    find "$disc" -type f -exec dd if={} iflag=nocache count=0 status=none \;
-    echo "$disc"
+# Starts a command whose reads from the folder's device are throttled, with that device's
+# cache cold (freshly mounted); prints the command's process id.
+slow_read() {  # <folder> <bytes per second> <command>...
+  local folder=$1 rate=$2 group=/sys/fs/cgroup/blkio/lumbrake-shot-$$
+  shift 2
+  if mountpoint -q "$folder" && mkdir -p "$group" 2>/dev/null; then
+    echo "$(findmnt -n -o MAJ:MIN -T "$folder" | tr -d ' ') $rate" >"$group/blkio.throttle.read_bps_device"
+    sh -c 'echo $$ >"$0/cgroup.procs"; exec "$@"' "$group" "$@" >/dev/null 2>&1 &
+  else
+    echo "no read throttle here: the copy runs at full speed" >&2
+    "$@" >/dev/null 2>&1 &
+  fi
+  echo $!
 }
 
-# Runs a command in the background with reads from the disk under folder throttled to $rate
-# (cgroup v1 blkio or v2 io); $! is its process.
-throttled() { # <folder> <command...>
-    local folder=$1 dev parent
-    shift
-    dev=$(findmnt -n -o SOURCE -T "$folder")
-    parent=$(lsblk -no PKNAME "$dev" 2>/dev/null | head -1)
-    [ -n "$parent" ] && dev=/dev/$parent
-    local majmin
-    majmin=$(lsblk -ndo MAJ:MIN "$dev" | tr -d ' ')
-    if [ -d /sys/fs/cgroup/blkio ]; then
-        cgroup=/sys/fs/cgroup/blkio/lumbrake-shot-$$
-        mkdir -p "$cgroup"
-        echo "$majmin $rate" >"$cgroup/blkio.throttle.read_bps_device"
-    else
-        cgroup=/sys/fs/cgroup/lumbrake-shot-$$
-        mkdir -p "$cgroup"
-        echo "$majmin rbps=$rate" >"$cgroup/io.max"
-    fi
-    echo "reads from $dev ($majmin) throttled to $rate bytes/s" >&2
-    sh -c 'echo $$ >"$1/cgroup.procs" && shift && exec "$@"' sh "$cgroup" "$@" &
+# The window with the frame the window manager draws, cut from pictures of the screen taken
+# while it is open; the one kept is from near the end, when the bar has moved and the copy is
+# still under way.
+capture() {  # <window name> <png>
+  local id="" x y w h l r t b n=0
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) && [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || { echo "no window '$1' appeared" >&2; return 1; }
+  sleep 0.5
+  read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+  read -r l r t b < <(xprop -id "$id" _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ,)
+  local geometry="$((w + ${l:-0} + ${r:-0}))x$((h + ${t:-0} + ${b:-0}))+$((x - ${l:-0}))+$((y - ${t:-0}))"
+  while xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; do
+    import -window root -crop "$geometry" +repage "$scratch/shot-$n.png" && n=$((n + 1))
+    sleep 0.3
+  done
+  [ "$n" -gt 1 ] || { echo "the window closed too soon to be captured" >&2; return 1; }
+  # The last picture that still shows the (light) window, less one for a half-drawn close.
+  local i=$((n - 1))
+  while [ "$i" -gt 0 ] && ! convert "$scratch/shot-$i.png" -format '%[fx:mean>0.5]' info: | grep -q 1; do
+    i=$((i - 1))
+  done
+  [ "$i" -gt 0 ] && i=$((i - 1))
+  cp "$scratch/shot-$i.png" "$2"
+  echo "captured $2 ($n pictures)"
 }
 
-# Waits for a visible window of that title, lets the copy run for a while, then saves the
-# screen around the window and its frame.
-capture() { # <title> <png> [seconds]
-    local win=
-    for _ in $(seq 1 400); do
-        win=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.05
-    done
-    [ -n "$win" ] || { echo "no window \"$1\"" >&2; return 1; }
-    sleep "${3:-1.5}"
-    eval "$(xdotool getwindowgeometry --shell "$win")"
-    import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 60))+$((X - 20))+$((Y - 40))" +repage "$2"
-    echo "wrote $2 (${WIDTH}x${HEIGHT} window)"
+# The Windows build under Wine: the sample disc mapped to drive E:, a non-ASCII destination.
+shot_wine() {
+  cmake -S . -B build/win-tool -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMBRAKE_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
+  cmake --build build/win-tool -j"${JOBS:-2}" --target lumbrake-cd
+  export WINEPREFIX=${WINEPREFIX:-$scratch/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # A new prefix is made and left to settle before the tool starts.
+  [ -d "$WINEPREFIX/drive_c" ] || { /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1; /usr/lib/wine/wineserver -w; } || true
+  local disc=$scratch/wine-disc dst=$scratch/wine-dst
+  make_disc "$disc"
+  mkdir -p "$dst"
+  ln -sfn "$disc" "$WINEPREFIX/dosdevices/e:"
+  local pid
+  pid=$(slow_read "$disc" 524288 /usr/lib/wine/wine64 "$root/build/win-tool/app/lumbrake-cd.exe" \
+    '/src=E:\SETUP.EXE' "/dst=Z:${dst//\//\\}\\Mapas José" /drm=MAPS)
+  capture Kestrova docs/window-windows.png
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.2; done
+  # Wine's server, started by the tool, leaves the throttled group only when it ends.
+  /usr/lib/wine/wineserver -w
+  rm -f "$scratch"/shot-*.png
 }
 
 # The Linux window (Qt), from the tool as scripts/run.sh builds it.
 shot_qt() {
-    cmake -S . -B build/tool -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMBRAKE_TESTS=OFF >/dev/null
-    cmake --build build/tool -j"${JOBS:-2}" --target lumbrake-cd
-    start_x
-    local disc dst=$scratch/qt-maps
-    disc=$(cold_disc)
-    rm -rf "$dst"
-    # The program's own files must not come through the throttle: read them now.
-    cat build/tool/app/lumbrake-cd build/tool/app/lumbrake-qt.so >/dev/null
-    throttled "$disc" env LUMBRAKE_UI=qt "$root/build/tool/app/lumbrake-cd" \
-        "/src=$disc/SETUP.EXE" "/dst=$dst" "/drm=${disc#/}/MAPS"
-    local pid=$!
-    capture Kestrova "$root/docs/window-qt.png" 6.5
-    wait "$pid"
+  cmake -S . -B build/tool -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMBRAKE_TESTS=OFF >/dev/null
+  cmake --build build/tool -j"${JOBS:-2}" --target lumbrake-cd
+  local disc=$scratch/qt-disc dst=$scratch/qt-dst/maps
+  make_disc "$disc"
+  mkdir -p "${dst%/*}"
+  local pid
+  pid=$(slow_read "$disc" 524288 env LUMBRAKE_UI=qt "$root/build/tool/app/lumbrake-cd" \
+    "/src=$disc/SETUP.EXE" "/dst=$dst" /drm=MAPS)
+  capture Kestrova docs/window-qt.png
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.2; done
+  rm -f "$scratch"/shot-*.png
 }
 
-for name in "${@:-qt wine}"; do
-    for n in $name; do
-        if declare -F "shot_$n" >/dev/null; then "shot_$n"; else echo "no picture '$n' here"; fi
-    done
+mounted=()
+cleanup() {
+  local group=/sys/fs/cgroup/blkio/lumbrake-shot-$$
+  if [ -d "$group" ]; then rmdir "$group" || echo "left $group behind" >&2; fi
+  for m in "${mounted[@]}"; do umount "$m" 2>/dev/null || true; done
+  mountpoint -q "$scratch/disc-tree" && umount "$scratch/disc-tree"
+  rm -rf "$scratch"
+}
+trap 'cleanup; stop_display' EXIT
+
+start_display
+for what in "${@:-wine qt}"; do
+  for w in $what; do
+    if declare -F "shot_$w" >/dev/null; then "shot_$w"; else echo "no capture for '$w' here" >&2; fi
+  done
 done

@@ -30,9 +30,12 @@ configure_and_test asan -- -DCMAKE_BUILD_TYPE=Debug "-DLUMBRAKE_SANITIZE=address
 # Debian build is not instrumented).
 configure_and_test tsan -R '^(Monitor|SlowTask|CopyJob|Form)\.' -- -DCMAKE_BUILD_TYPE=Debug -DLUMBRAKE_SANITIZE=thread
 
-# Windows: a fresh Wine prefix is made once, quietly.
+# Windows: a fresh Wine prefix is made once, quietly. The window tests need a display.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -d "${WINEPREFIX:-$HOME/.wine}/drive_c" ] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+. scripts/display.sh
+start_display
+trap stop_display EXIT
 configure_and_test windows -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
 
 if [ "$fuzz_seconds" -gt 0 ] && [ -x scripts/fuzz.sh ]; then

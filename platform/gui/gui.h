@@ -109,4 +109,9 @@ Application& builtin_application();
 // UTF-16 to UTF-8 through the library's codec, for the back-ends that write bytes.
 std::string to_utf8(const UnicodeString& text);
 
+// Inside a catch block: the exception being handled as the framework's exception, for
+// ShowException. A thrown Exception* is taken over (and deleted); a text or a standard
+// exception gives its text; anything else "Unknown error".
+Exception current_exception();
+
 } // namespace gui

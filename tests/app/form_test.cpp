@@ -95,3 +95,19 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     EXPECT_TRUE(close.app.boxes.empty());
     EXPECT_EQ(close.code, 0);
 }
+
+TEST(Form, AnExceptionThatEscapesTheEntryIsShown) {
+    struct Throwing : gui::NullApplication {
+        bool unknown = true;
+        void Run() override {
+            if (unknown) throw 42;
+            throw new Exception(u"No window");
+        }
+    } app;
+    gui::set_application(&app);
+    EXPECT_EQ(EntradaAplicacion(), 0);
+    app.unknown = false;
+    EXPECT_EQ(EntradaAplicacion(), 0);
+    gui::set_application(nullptr);
+    EXPECT_EQ(app.exceptions, (std::vector<UnicodeString>{u"Unknown error", u"No window"}));
+}

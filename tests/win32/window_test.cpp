@@ -1,0 +1,380 @@
+// The real window, checked as a person at the screen sees it: the program runs on the test's
+// main thread (its GUI thread) while a second thread finds its windows with the system's own
+// queries, reads them, and presses keys and closes boxes by posting window messages.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/entry_run.h"
+#include "app/form_lumbrake.h"
+#include "args.h"
+#include "platform/fs.h"
+
+using namespace fstest;
+
+namespace {
+
+// Copies wait here until the test opens it, so that the test acts while a copy is under way.
+struct Gate {
+    std::mutex m;
+    std::condition_variable cv;
+    int held = 0, passes = 0;
+    bool open = true;
+    void Set(bool o, int more = 0) {
+        std::lock_guard<std::mutex> l(m);
+        if (!o && open) held = passes = 0;
+        open = o;
+        passes += more;
+        cv.notify_all();
+    }
+    void WaitHeld(int n) {
+        std::unique_lock<std::mutex> l(m);
+        cv.wait_for(l, std::chrono::seconds(20), [&] { return held >= n || open; });
+    }
+} g_gate;
+
+bool (*const real_copy)(const char*, const char*, bool) = platform::fs_ops().copy;
+bool GatedCopy(const char* src, const char* dst, bool fail_if_exists) {
+    {
+        std::unique_lock<std::mutex> l(g_gate.m);
+        ++g_gate.held;
+        g_gate.cv.notify_all();
+        g_gate.cv.wait(l, [] { return g_gate.open || g_gate.passes > 0; });
+        if (!g_gate.open) --g_gate.passes;
+    }
+    return real_copy(src, dst, fail_if_exists);
+}
+
+bool Eventually(const std::function<bool()>& ok) {
+    for (int waited = 0; !ok(); waited += 20) {
+        if (waited >= 10000) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+std::wstring Text(HWND h) {
+    wchar_t buf[1024] = {};
+    ::GetWindowTextW(h, buf, 1024);
+    return buf;
+}
+std::wstring ClassOf(HWND h) {
+    wchar_t buf[256] = {};
+    ::GetClassNameW(h, buf, 256);
+    return buf;
+}
+LONG Style(HWND h) {
+    return static_cast<LONG>(::GetWindowLongPtrW(h, GWL_STYLE));
+}
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> list;
+    for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        list.push_back(c);
+    return list;
+}
+LRESULT Ask(HWND h, UINT msg, WPARAM wp = 0) {
+    return ::SendMessageW(h, msg, wp, 0);
+}
+
+// The person at the screen, on a thread of its own.
+struct Screen {
+    DWORD gui_thread = ::GetCurrentThreadId();
+
+    // A visible top-level window of the program with this caption; a message box when box.
+    HWND Find(const wchar_t* caption, bool box = false) {
+        struct Query {
+            const wchar_t* caption;
+            bool box;
+            HWND found = nullptr;
+        } q{caption, box};
+        auto match = [](HWND h, LPARAM lp) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(lp);
+            if (::IsWindowVisible(h) && Text(h) == q->caption &&
+                (ClassOf(h) == L"#32770") == q->box)
+                q->found = h;
+            return !q->found;
+        };
+        Eventually([&] {
+            ::EnumThreadWindows(gui_thread, match, reinterpret_cast<LPARAM>(&q));
+            return q.found != nullptr;
+        });
+        return q.found;
+    }
+    HWND Focus() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(gui_thread, &info);
+        return info.hwndFocus;
+    }
+    static void Key(HWND to, WPARAM key) {
+        const LPARAM scan = ::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC) << 16;
+        ::PostMessageW(to, WM_KEYDOWN, key, 1 | scan);
+        ::PostMessageW(to, WM_KEYUP, key, 1 | scan | 0xC0000000u);
+    }
+    static void AltF4(HWND to) { ::PostMessageW(to, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16); }
+};
+
+// A message box as shown: its text, whether it has an icon, its owner; then dismissed.
+void ExpectBox(HWND box, const std::wstring& text, bool icon, HWND owner) {
+    std::wstring shown;
+    bool has_icon = false;
+    for (HWND c : Children(box)) {
+        if (ClassOf(c) != L"Static" || !::IsWindowVisible(c)) continue;
+        if ((Style(c) & SS_TYPEMASK) == SS_ICON)
+            has_icon = Ask(c, STM_GETICON) != 0;
+        else if (!Text(c).empty())
+            shown = Text(c);
+    }
+    EXPECT_EQ(shown, text);
+    EXPECT_EQ(has_icon, icon);
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), owner);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+// Runs the application entry on this thread while person acts on another. Whatever the
+// person leaves open is closed afterwards, so that a failed check cannot hang the test.
+int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)>& person) {
+    words.insert(words.begin(), "lumbrake-cd");
+    ArgsScope args(std::move(words));
+    PrimeraActivacion = true;
+    Screen screen;
+    std::atomic<bool> ended{false};
+    std::thread t([&] {
+        person(screen);
+        g_gate.Set(true);
+        auto close = [](HWND h, LPARAM) -> BOOL { return ::PostMessageW(h, WM_CLOSE, 0, 0); };
+        for (; !ended; ::Sleep(100))
+            ::EnumThreadWindows(screen.gui_thread, close, 0);
+    });
+    const int code = EntradaAplicacion();
+    ended = true;
+    t.join();
+    return code;
+}
+
+// Five small files whose copies wait at the gate.
+struct Source {
+    TempDir t;
+    Source() {
+        sfs::create_directories(t / "src");
+        for (int i = 0; i < 5; ++i)
+            write_file(t / "src" / ("f" + std::to_string(i)), std::string(1000 * (i + 1), 'x'));
+        g_gate.Set(false);
+        platform::fs_ops().copy = GatedCopy;
+    }
+    ~Source() {
+        g_gate.Set(true);
+        platform::fs_ops().copy = real_copy;
+    }
+    std::vector<std::string> Params() const { return fstest::Params(t / "src", t / "dst"); }
+};
+
+bool Cancelled() {
+    return FormLumbrake && FormLumbrake->Monitor.cancelado.load();
+}
+
+int ScreenDpi() {
+    HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+} // namespace
+
+// The program's manifest, which the tests share, brings version 6 of the common controls: the
+// side-by-side assembly, not the system folder's library.
+TEST(Window, ManifestGivesCommonControls6) {
+    gui::builtin_application().Initialize();
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(::GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
+    EXPECT_NE(std::wstring(path).find(L"common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+        << std::string(path, path + wcslen(path));
+}
+
+TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
+    const int code = RunProgram({}, [](Screen& s) {
+        HWND box = s.Find(L"Lumbrake", true), main = s.Find(L"Kestrova");
+        ASSERT_TRUE(box && main);
+        EXPECT_EQ(Style(main) &
+                      (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+                  WS_CAPTION | WS_SYSMENU);
+        RECT w{};
+        ::GetWindowRect(main, &w);
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        ::GetMonitorInfoW(::MonitorFromWindow(main, MONITOR_DEFAULTTOPRIMARY), &mi);
+        EXPECT_NEAR(w.left + w.right, mi.rcMonitor.left + mi.rcMonitor.right, 2);
+        EXPECT_NEAR(w.top + w.bottom, mi.rcMonitor.top + mi.rcMonitor.bottom, 2);
+
+        const std::vector<HWND> c = Children(main);
+        ASSERT_EQ(c.size(), 3u);
+        const std::wstring classes[] = {L"Static", L"msctls_progress32", L"Button"};
+        const std::wstring texts[] = {L"", L"Progress", L"Cancel"};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(ClassOf(c[i]), classes[i]);
+            EXPECT_EQ(Text(c[i]), texts[i]);
+            EXPECT_EQ((Style(c[i]) & WS_TABSTOP) != 0, i > 0); // tab order: the bar, the button
+        }
+        EXPECT_EQ(Style(c[0]) & (SS_NOPREFIX | SS_PATHELLIPSIS), SS_NOPREFIX | SS_PATHELLIPSIS);
+        EXPECT_EQ(Ask(c[1], PBM_GETRANGE), 100);
+        EXPECT_EQ(Ask(c[1], PBM_GETPOS), 0);
+        LOGFONTW font{};
+
+        // The layout at the screen's DPI, then as the system asks on a move to a 150 %
+        // monitor, and back.
+        const int dpis[] = {ScreenDpi(), 144, ScreenDpi()};
+        const int places[3][4] = {{8, 16, 3, 13}, {8, 40, 401, 16}, {304, 64, 97, 25}};
+        for (int pass = 0; pass < 3; ++pass) {
+            const int dpi = dpis[pass];
+            SCOPED_TRACE(dpi);
+            auto at = [dpi](int v) { return ::MulDiv(v, dpi, 96); };
+            if (pass > 0) {
+                RECT suggested{};
+                ::GetWindowRect(main, &suggested);
+                ::SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                               reinterpret_cast<LPARAM>(&suggested));
+            }
+            RECT r{};
+            ::GetClientRect(main, &r);
+            EXPECT_EQ(r.right, at(410));
+            EXPECT_EQ(r.bottom, at(96));
+            for (int i = 0; i < 3; ++i) {
+                ::GetWindowRect(c[i], &r);
+                ::MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&r), 2);
+                const int p[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+                for (int k = 0; k < 4; ++k)
+                    EXPECT_EQ(p[k], at(places[i][k])) << "control " << i << " value " << k;
+            }
+            ::GetObjectW(reinterpret_cast<HFONT>(Ask(c[2], WM_GETFONT)), sizeof font, &font);
+            EXPECT_EQ(font.lfHeight, at(-11));
+            EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+        }
+        ExpectBox(box, L"Error parameters: err=_argc<3", false, main);
+        EXPECT_TRUE(Eventually([&] { return !::IsWindow(main); }));
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST(Window, ProgressKeysAndCancel) {
+    Source src;
+    const int code = RunProgram(src.Params(), [](Screen& s) {
+        HWND main = s.Find(L"Kestrova");
+        ASSERT_TRUE(main);
+        const std::vector<HWND> c = Children(main);
+        HWND label = c[0], bar = c[1], button = c[2];
+        g_gate.WaitHeld(1);
+        // The next tick shows the total counted: 10000 steps, none done yet.
+        EXPECT_TRUE(Eventually([&] { return Ask(bar, PBM_GETRANGE) == 10000; }));
+        EXPECT_EQ(Ask(bar, PBM_GETPOS), 0);
+        EXPECT_EQ(Text(label).rfind(L"Copying file: ", 0), 0u);
+        RECT client{}, l{};
+        ::GetClientRect(main, &client);
+        ::GetWindowRect(label, &l);
+        ::MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&l), 2);
+        EXPECT_GT(l.right - l.left, ::MulDiv(3, ScreenDpi(), 96)); // grown with its text
+        EXPECT_LE(l.right, client.right);
+        g_gate.Set(false, 1);
+        g_gate.WaitHeld(2);
+        EXPECT_TRUE(Eventually([&] { return Ask(bar, PBM_GETPOS) > 0; }));
+        EXPECT_LT(Ask(bar, PBM_GETPOS), 10000);
+
+        // Tab goes round the bar and the button; Esc presses Cancel.
+        EXPECT_TRUE(Eventually([&] { return s.Focus() == button; }));
+        s.Key(button, VK_TAB);
+        EXPECT_TRUE(Eventually([&] { return s.Focus() == bar; }));
+        s.Key(bar, VK_TAB);
+        EXPECT_TRUE(Eventually([&] { return s.Focus() == button; }));
+        s.Key(button, VK_ESCAPE);
+        EXPECT_TRUE(Eventually([&] { return !::IsWindowEnabled(button); }));
+        EXPECT_TRUE(Cancelled());
+        // The copy under way ends, the job stops, the window closes by itself.
+        g_gate.Set(true);
+        EXPECT_TRUE(Eventually([&] { return !::IsWindow(main); }));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(files_below(src.t / "dst"), 2);
+}
+
+TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
+    for (bool logoff : {false, true}) {
+        SCOPED_TRACE(logoff ? "end of session" : "Alt+F4");
+        Source src;
+        const int code = RunProgram(src.Params(), [&](Screen& s) {
+            HWND main = s.Find(L"Kestrova");
+            ASSERT_TRUE(main);
+            g_gate.WaitHeld(1);
+            if (logoff) {
+                EXPECT_TRUE(::SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+                ::PostMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            } else {
+                s.AltF4(main);
+            }
+            EXPECT_TRUE(Eventually([&] { return !::IsWindowEnabled(Children(main)[2]); }));
+            EXPECT_TRUE(Cancelled());
+            // The copy under way still holds the job; the window answers and stays.
+            DWORD_PTR r = 0;
+            EXPECT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r));
+            ::Sleep(300);
+            EXPECT_TRUE(::IsWindowVisible(main));
+            g_gate.Set(true);
+            EXPECT_TRUE(Eventually([&] { return !::IsWindow(main); }));
+        });
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(files_below(src.t / "dst"), 1);
+    }
+}
+
+// The back-end on its own: an exception thrown by a handler becomes the standard box instead
+// of leaving the window procedure; Space presses the focused button, Esc nothing once it is
+// disabled.
+TEST(Window, AnExceptionInAHandlerSpaceAndADisabledButton) {
+    struct Events : gui::FormEvents {
+        gui::ProgressForm* form = nullptr;
+        std::atomic<int> ticks{0}, clicks{0}, closes{0};
+        void OnActivate() override {}
+        void OnTimer() override {
+            if (ticks++ == 0) throw 42;
+        }
+        void OnButtonClick() override {
+            ++clicks;
+            form->SetButtonEnabled(false);
+        }
+        void OnCloseRequest() override { ++closes; }
+    } events;
+    gui::FormLayout layout;
+    layout.caption = u"Probe";
+    layout.client_width = 200;
+    layout.client_height = layout.button_width = layout.button_height = 60;
+    gui::Application& app = gui::builtin_application();
+    app.SetTitle(u"LumbrakeCD");
+    auto form = app.CreateForm(layout, &events);
+    events.form = form.get();
+
+    Screen s;
+    std::thread person([&] {
+        HWND main = s.Find(L"Probe"), box = s.Find(L"LumbrakeCD", true);
+        if (box) ExpectBox(box, L"Unknown error", true, main);
+        HWND button = Children(main)[2];
+        EXPECT_TRUE(Eventually([&] { return s.Focus() == button; }));
+        s.Key(button, VK_SPACE);
+        EXPECT_TRUE(Eventually([&] { return events.clicks == 1; }));
+        s.Key(main, VK_ESCAPE);
+        ::Sleep(300);
+        EXPECT_EQ(events.clicks, 1);
+        EXPECT_GT(events.ticks, 1); // the timer goes on after the exception
+        s.AltF4(main);
+    });
+    app.Run();
+    person.join();
+    EXPECT_EQ(events.closes, 1);
+}
