@@ -349,7 +349,7 @@ TEST(Window, AnExceptionInAHandlerSpaceAndADisabledButton) {
             ++clicks;
             form->SetButtonEnabled(false);
         }
-        void OnCloseRequest() override { ++closes; }
+        bool OnCloseRequest() override { return ++closes > 0; }
     } events;
     gui::FormLayout layout;
     layout.caption = u"Probe";
