@@ -27,6 +27,15 @@ inline std::string lib(const sfs::path& p) {
     return s;
 }
 
+// A path as the program shows it to people: in the system's own form.
+inline std::string shown(const sfs::path& p) {
+    auto u8 = sfs::path(p).make_preferred().u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+// The system's separator, as the program shows it after a folder.
+inline const std::string kSep(1, static_cast<char>(sfs::path::preferred_separator));
+
 // The same as the library's string type.
 inline DString at(const sfs::path& p) {
     return lib(p).c_str();
@@ -49,10 +58,13 @@ inline std::set<std::string> entries(const sfs::path& folder) {
     return names;
 }
 
-// The names the library lists in a folder, hidden ones too when asked.
-inline std::set<std::string> listed(const sfs::path& folder, bool hidden = false) {
+// The names the library lists in a folder, hidden ones too when asked; links followed as in
+// a walk that began at top (the folder itself when empty).
+inline std::set<std::string> listed(const sfs::path& folder, bool hidden = false,
+                                    const sfs::path& top = {}) {
     TIteradorFitx it((lib(folder) + "\\*.*").c_str());
     it.incluir_ocultos = hidden;
+    it.walk_top = lib(top).c_str();
     std::set<std::string> names;
     while (it.Siguiente())
         names.insert(TStringNomFitx(it.ruta).Nombre());

@@ -5,7 +5,6 @@
 #include <atomic>
 
 #include "platform/console.h"
-#include "platform/native_path.h"
 
 namespace platform::console {
 namespace {
@@ -38,12 +37,6 @@ int columns() {
 
 int take_interrupts() {
     return g_interrupts.exchange(0, std::memory_order_relaxed);
-}
-
-// Inside the library a backslash is always a separator; a backslash of a name travels as
-// U+F05C. Shown natively, both become what the system's own paths hold.
-std::string display_text(const std::string& utf8) {
-    return native_path(utf8.c_str());
 }
 
 } // namespace platform::console

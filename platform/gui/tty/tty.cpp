@@ -21,7 +21,7 @@ class TtyForm : public ProgressForm {
     TtyForm(TtyApplication* app, bool main) : app_(app), main_(main) {}
     ~TtyForm() override;
     void SetLabel(const UnicodeString& text) override {
-        label = platform::console::display_text(to_utf8(text));
+        label = to_utf8(text); // paths in it are already in the system's own form
     }
     void SetBarMax(int max) override { bar_max = max; }
     void SetBarPosition(int position) override {
