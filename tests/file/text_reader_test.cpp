@@ -62,7 +62,13 @@ TEST_F(TextReader, ItemRules) {
 
     put("hex.txt", "0x1F");
     ASSERT_TRUE(f.Abre(path("hex.txt"), FITX_READ | FITX_BINARY));
-    EXPECT_THROW(f.get_dato_texto(s), const char*);
+    const char* thrown = nullptr;
+    try {
+        f.get_dato_texto(s);
+    } catch (const char* text) {
+        thrown = text;
+    }
+    EXPECT_STREQ(thrown, "Error en get_dato_texto");
     int v = 0;
     f.read_int(v);
     EXPECT_EQ(v, 0x46317830); // the bytes "0x1F", least significant first
@@ -95,4 +101,23 @@ TEST_F(TextReader, ByteOrderMarks) {
     ASSERT_TRUE(f.Abre(path("out.txt"), FITX_WRITE | FITX_TEXT | FITX_NO_BOM));
     f.close();
     EXPECT_EQ(get("out.txt"), "");
+}
+
+// A version number leads the file: read at open from a text or a binary file, never when the
+// file is written.
+TEST_F(TextReader, VersionReadAtOpen) {
+    put("v.txt", "; made by hand\n 12 first\n");
+    put("v.bin", std::string("\x2A\x01\0\0rest", 8));
+    TFicheroOrv f;
+    ASSERT_TRUE(f.Abre(path("v.txt"), FITX_READ | FITX_TEXT | FITX_VERSION));
+    EXPECT_EQ(f.version, 12);
+    EXPECT_EQ(fields(f), (std::vector<std::string>{"first@0"}));
+    f.close();
+    ASSERT_TRUE(f.Abre(path("v.bin"), FITX_READ | FITX_BINARY | FITX_VERSION));
+    EXPECT_EQ(f.version, 0x12A);
+    EXPECT_EQ(f.tell64(), 4);
+    f.close();
+    f.version = -5;
+    ASSERT_TRUE(f.Abre(path("v.bin"), FITX_WRITE | FITX_BINARY | FITX_VERSION));
+    EXPECT_EQ(f.version, -5);
 }

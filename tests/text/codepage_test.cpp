@@ -137,3 +137,27 @@ TEST(Codec, FallbacksAndSystemCodePages) {
     latin.assign_wide(u"\u00E9t\u00E9", -1); // in the string's own code page
     EXPECT_STREQ(latin.c_str(), "\xE9t\xE9");
 }
+
+// Windows code-page numbers reach the system's conversion under names it knows.
+TEST(Codec, SystemCodePagesByNumber) {
+    struct Case {
+        int codepage;
+        const char* in;
+        char16_t out;
+    };
+    const Case cases[] = {{28591, "\xE9", u'\u00E9'}, {28605, "\xA4", u'\u20AC'},
+                          {10000, "\x8E", u'\u00E9'}, {20866, "\xC1", u'\u0430'},
+                          {21866, "\xA4", u'\u0454'}, {437, "\x82", u'\u00E9'},
+                          {866, "\xA0", u'\u0430'},   {1251, "\xE0", u'\u0430'}};
+    for (const Case& c : cases) {
+        char16_t w[4] = {};
+        EXPECT_EQ(to_wide(c.codepage, c.in, 1, w, 4), 1) << c.codepage;
+        EXPECT_EQ(w[0], c.out) << c.codepage;
+    }
+#ifndef _WIN32
+    // The system's own 8-bit code page is UTF-8 here, whatever the locale says.
+    char16_t w[8];
+    EXPECT_EQ(to_wide(1, "caf\xC3\xA9", 5, w, 8), 4);
+    EXPECT_EQ(U(w), u"caf\u00E9");
+#endif
+}
