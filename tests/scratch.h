@@ -5,11 +5,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "fs/iterator.h"
 #include "fs/path.h"
@@ -104,6 +109,34 @@ struct TempDir {
     }
     sfs::path operator/(const sfs::path& name) const { return path / name; }
 };
+
+#ifndef _WIN32
+// A disc image of a folder (Rock Ridge and Joliet) mounted read-only with fuseiso at mnt;
+// mounted stays false where the tools or FUSE are missing.
+struct IsoDisc {
+    sfs::path mnt;
+    bool mounted = false;
+    IsoDisc(const sfs::path& folder, const sfs::path& scratch) : mnt(scratch / "mnt") {
+        if (std::system("command -v genisoimage >/dev/null && command -v fuseiso >/dev/null") !=
+                0 ||
+            ::access("/dev/fuse", R_OK | W_OK) != 0)
+            return;
+        sfs::create_directories(mnt);
+        const std::string iso = (scratch / "disc.iso").string();
+        const std::string cmd = "genisoimage -quiet -R -J -o '" + iso + "' '" + folder.string() +
+                                "' 2>/dev/null && fuseiso '" + iso + "' '" + mnt.string() + "'";
+        mounted = std::system(cmd.c_str()) == 0;
+    }
+    ~IsoDisc() { Eject(); }
+    IsoDisc(const IsoDisc&) = delete;
+    IsoDisc& operator=(const IsoDisc&) = delete;
+    // Takes the disc away, also while files on it are open.
+    void Eject() {
+        if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
+        mounted = false;
+    }
+};
+#endif
 
 } // namespace fstest
 

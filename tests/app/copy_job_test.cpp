@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "app/copia.h"
-#include "platform/fs.h"
-#include "scratch.h"
+#include "job.h"
 
 using namespace fstest;
 
@@ -21,21 +19,6 @@ void MakeTree(const sfs::path& src) {
     write_file(src / ".hidden", "h");
     write_file(src / ".git" / "x", "x");
 }
-
-struct Job : CopyState {
-    Job(const sfs::path& src, const std::string& dst) {
-        DirOrigen = lib(src).c_str();
-        DirDestino = dst.c_str();
-    }
-};
-
-// Replaces the system copy for one test.
-struct CopyHook {
-    using Fn = bool (*)(const char*, const char*, bool);
-    Fn saved = platform::fs_ops().copy;
-    explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
-    ~CopyHook() { platform::fs_ops().copy = saved; }
-};
 
 } // namespace
 

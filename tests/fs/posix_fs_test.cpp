@@ -47,7 +47,8 @@ TEST(PosixNames, BackslashAndNonUtf8NamesSurvive) {
     TempDir t;
     sfs::create_directory(t / "src");
     sfs::create_directory(t / "dst");
-    const std::string odd[] = {"back\\slash", "latin1-\xE9t\xE9", "dot.in.name"};
+    const std::string odd[] = {"back\\slash", "latin1-\xE9t\xE9", "dot.in.name",
+                               "private\xEF\x81\x9Cuse", "escape\xEF\x81\x9D\\"};
     for (const auto& n : odd)
         write_file(t / "src" / n, "content of " + n);
 
@@ -205,31 +206,24 @@ TEST(PosixRealFaults, FullDisk) {
 
 // A read-only disc image: listed and copied from, never written to.
 TEST(PosixRealFaults, ReadOnlyDisc) {
-    if (std::system("command -v genisoimage >/dev/null && command -v fuseiso >/dev/null") != 0 ||
-        access("/dev/fuse", R_OK | W_OK) != 0)
-        GTEST_SKIP() << "no genisoimage, fuseiso or fuse";
     TempDir t;
     sfs::create_directories(t / "data" / "sub");
-    sfs::create_directory(t / "mnt");
     sfs::create_directory(t / "out");
     const std::string data = pattern(700000);
     write_file(t / "data" / "sub" / "b.bin", data);
     write_file(t / "data" / "a.txt", "hello");
-    const std::string tp = t.path.string();
-    const std::string cmd = "genisoimage -quiet -R -J -o '" + tp + "/disc.iso' '" + tp +
-                            "/data' && fuseiso '" + tp + "/disc.iso' '" + tp + "/mnt'";
-    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "cannot mount the disc image";
+    IsoDisc iso(t / "data", t.path);
+    if (!iso.mounted) GTEST_SKIP() << "cannot mount a disc image here";
 
     const Names top{".", "..", "a.txt", "sub"};
-    const std::string disc = lib(t / "mnt");
-    EXPECT_EQ(listed(t / "mnt"), top);
+    const std::string disc = lib(iso.mnt);
+    EXPECT_EQ(listed(iso.mnt), top);
     EXPECT_TRUE(ExisteCarpeta((disc + "\\sub\\").c_str(), true));
     EXPECT_TRUE(DuplicaFichero((disc + "\\sub\\b.bin").c_str(), at(t / "out" / "b"), true));
     EXPECT_EQ(read_all(t / "out" / "b"), data);
     EXPECT_FALSE(DuplicaFichero(at(t / "out" / "b"), (disc + "\\b").c_str(), true));
     EXPECT_FALSE(CreaCarpeta((disc + "\\new").c_str()));
     EXPECT_FALSE(BorraFichero((disc + "\\a.txt").c_str()));
-    EXPECT_EQ(listed(t / "mnt"), top);
-    std::system(("fusermount -u '" + tp + "/mnt'").c_str());
+    EXPECT_EQ(listed(iso.mnt), top);
 }
 #endif
