@@ -102,6 +102,12 @@ std::string last_component(const std::string& path) {
     return path.substr(start, end + 1 - start);
 }
 
+std::string without_slashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 // The folder that holds a native path ("." for a bare name).
 std::string parent_of(const std::string& path) {
     size_t cut = path.find_last_of('/');
@@ -271,6 +277,19 @@ bool inside(const std::string& path, const std::string& folder) {
            (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
+// The walk's top folder may itself be a link (the data folder of a disc made to harm): it
+// obeys the rule for links, judged from the disc that holds the link. A link on the root file
+// system is the source folder itself and always allowed.
+bool top_leaves_disc(const std::string& link) {
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    const std::string holder = resolved(parent_of(link));
+    if (holder.empty()) return true;
+    std::string disc = drive_root(holder.c_str());
+    if (disc.size() > 1 && disc.back() == '/') disc.pop_back();
+    return disc != "/" && !inside(resolved(link), disc);
+}
+
 bool names_nothing_errno(int err) {
     return err == ENOENT || err == ENOTDIR || err == ELOOP;
 }
@@ -364,6 +383,11 @@ FindHandle find_first(const char* pattern, const char* top, FindRecord* rec, Lis
     }
     s->top = top && *top ? native_path(top) : s->folder;
     s->all = s->mask == "*" || s->mask == "*.*";
+    if (without_slashes(s->folder) == without_slashes(s->top) &&
+        top_leaves_disc(without_slashes(s->top))) {
+        *end = ListingEnd::missing; // left out like a link that leads nowhere
+        return nullptr;
+    }
     s->dir = ::opendir(s->folder.c_str());
     if (!s->dir) {
         *end = names_nothing_errno(errno) ? ListingEnd::missing : ListingEnd::failed;

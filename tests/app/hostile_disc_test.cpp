@@ -158,6 +158,7 @@ TEST(HostileDisc, LinksNeverLeaveTheDisc) {
     sfs::create_directory_symlink("../other", src / "side");
     sfs::create_directory_symlink(".", src / "real" / "self");
     sfs::create_directory_symlink("../..", src / "real" / "up");
+    sfs::create_directory_symlink("/etc", data / "etc");
 
     // On the root file system only the source folder counts as the disc.
     EXPECT_EQ(Copy(src, t / "dst"), "ok");
@@ -172,6 +173,9 @@ TEST(HostileDisc, LinksNeverLeaveTheDisc) {
     EXPECT_EQ(entries(t / "dst2"), (Names{"real", "inside", "side"}));
     EXPECT_EQ(read_all(t / "dst2" / "side" / "g"), "g");
     EXPECT_EQ(files_below(t / "dst2"), 3);
+    // The source folder itself may be such a link: then there is nothing to copy.
+    EXPECT_EQ(Copy(iso.mnt / "etc", t / "dst3"), "ok");
+    EXPECT_EQ(files_below(t / "dst3"), 0);
 }
 
 // A folder the user may not read, or whose entries' attributes cannot be read, ends the job
