@@ -1,5 +1,5 @@
-// Under Wine, Unix links show as reparse points (with tag 0). The copy must not loop on a
-// link to its own folder or one above it, nor leave the drive through one.
+// Under Wine, Unix links show as reparse points with tag 0: the copy neither loops through a
+// link to its own folder or one above it nor leaves the drive through one.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,25 +10,22 @@
 #include "job.h"
 
 using namespace fstest;
-using Names = std::set<std::string>;
 
 namespace {
 
-using UnixName = char*(CDECL*)(const wchar_t*);
-
-// The Unix path of a Windows path; empty when not running under Wine.
-std::string UnixPath(const sfs::path& p) {
-    auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+// The host's form of a path, in quotes; empty when not running under Wine.
+std::wstring UnixPath(const sfs::path& p) {
+    using Fn = char*(CDECL*)(const wchar_t*);
+    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unix_name) return {};
-    char* name = unix_name(p.c_str());
+    char* name = fn ? fn(p.c_str()) : nullptr;
     if (!name) return {};
-    std::string out(name);
+    std::wstring out = L" \"" + sfs::path(name).wstring() + L"\"";
     HeapFree(GetProcessHeap(), 0, name);
     return out;
 }
 
-// Runs a program of the host system, which Wine starts directly, and waits a while for it.
+// Runs a program of the host system (Wine starts it directly) and waits for it.
 void RunUnix(const wchar_t* program, std::wstring cmd) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -41,44 +38,27 @@ void RunUnix(const wchar_t* program, std::wstring cmd) {
     CloseHandle(pi.hThread);
 }
 
-std::wstring Quoted(const std::string& s) {
-    return L" \"" + sfs::path(s).wstring() + L"\"";
-}
-
-// Makes a Unix link named link to target; true once Wine sees it.
-bool UnixLink(const std::string& target, const sfs::path& link) {
-    RunUnix(L"Z:\\bin\\ln", L"ln -s" + Quoted(target) + Quoted(UnixPath(link)));
-    for (int i = 0; i < 100; ++i) {
-        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-        Sleep(50);
-    }
-    return false;
-}
-
 } // namespace
 
 TEST(WineLinks, UnixLinksNeitherLoopNorLeaveTheDrive) {
     TempDir t;
-    const sfs::path src = t / "src";
-    sfs::create_directories(src / "b");
+    const sfs::path src = t / "src", b = src / "b";
+    sfs::create_directories(b);
     sfs::create_directories(t / "other");
     write_file(src / "f", "f");
     write_file(t / "other" / "g", "g");
     if (UnixPath(t.path).empty()) GTEST_SKIP() << "not running under Wine";
-    const sfs::path b = src / "b";
-    ASSERT_TRUE(UnixLink(".", b / "self"));
-    ASSERT_TRUE(UnixLink("..", b / "up"));
-    ASSERT_TRUE(UnixLink("/etc", b / "etc"));
-    ASSERT_TRUE(UnixLink(UnixPath(t / "other"), b / "side"));
-
-    EXPECT_EQ(listed(src / "b", false, t.path), (Names{".", "..", "side"}));
-    EXPECT_EQ(Job(src, lib(t / "dst")).Run(), "ok");
-    EXPECT_EQ(entries(t / "dst" / "b"), Names{"side"});
-    EXPECT_EQ(files_below(t / "dst"), 2);
-    // The links go first, so that removing the scratch folder does not follow them.
+    const std::pair<std::wstring, const char*> links[] = {
+        {L" .", "self"}, {L" ..", "up"}, {L" /etc", "etc"}, {UnixPath(t / "other"), "side"}};
     std::wstring rm = L"rm -f";
-    for (const char* name : {"self", "up", "etc", "side"})
-        rm += Quoted(UnixPath(b / name));
-    RunUnix(L"Z:\\bin\\rm", rm);
+    for (const auto& [target, name] : links) {
+        RunUnix(L"Z:\\bin\\ln", L"ln -s" + target + UnixPath(b / name));
+        rm += UnixPath(b / name);
+    }
+
+    EXPECT_EQ(listed(b, false, t.path), (std::set<std::string>{".", "..", "side"}));
+    EXPECT_EQ(Job(src, lib(t / "dst")).Run(), "ok");
+    EXPECT_EQ(files_below(t / "dst"), 2); // f and side/g
+    RunUnix(L"Z:\\bin\\rm", rm);          // before the scratch folder goes, which would follow them
 }
 #endif
