@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "job.h"
 
@@ -38,6 +39,36 @@ void RunUnix(const wchar_t* program, std::wstring cmd) {
     CloseHandle(pi.hThread);
 }
 
+// Whether the path exists (or no longer does) within a few seconds: a host program that Wine
+// starts may still run when its handle says it has ended.
+bool Settles(const sfs::path& p, bool exists) {
+    for (int i = 0; i < 200; ++i) {
+        if ((GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES) == exists) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// Links made in a scratch folder, removed before the folder is, whose removal might follow
+// them; a link that does not go keeps the folder.
+struct UnixLinks {
+    TempDir& t;
+    std::vector<sfs::path> made;
+    bool Make(const std::wstring& target, const sfs::path& link) {
+        made.push_back(link);
+        RunUnix(L"Z:\\bin\\ln", L"ln -s" + target + UnixPath(link));
+        return Settles(link, true);
+    }
+    ~UnixLinks() {
+        std::wstring rm = L"rm -f";
+        for (const sfs::path& p : made)
+            rm += UnixPath(p);
+        RunUnix(L"Z:\\bin\\rm", rm);
+        for (const sfs::path& p : made)
+            if (!Settles(p, false)) t.path.clear();
+    }
+};
+
 } // namespace
 
 TEST(WineLinks, UnixLinksNeitherLoopNorLeaveTheDrive) {
@@ -48,17 +79,14 @@ TEST(WineLinks, UnixLinksNeitherLoopNorLeaveTheDrive) {
     write_file(src / "f", "f");
     write_file(t / "other" / "g", "g");
     if (UnixPath(t.path).empty()) GTEST_SKIP() << "not running under Wine";
-    const std::pair<std::wstring, const char*> links[] = {
-        {L" .", "self"}, {L" ..", "up"}, {L" /etc", "etc"}, {UnixPath(t / "other"), "side"}};
-    std::wstring rm = L"rm -f";
-    for (const auto& [target, name] : links) {
-        RunUnix(L"Z:\\bin\\ln", L"ln -s" + target + UnixPath(b / name));
-        rm += UnixPath(b / name);
-    }
+    UnixLinks links{t, {}};
+    ASSERT_TRUE(links.Make(L" .", b / "self"));
+    ASSERT_TRUE(links.Make(L" ..", b / "up"));
+    ASSERT_TRUE(links.Make(L" /etc", b / "etc"));
+    ASSERT_TRUE(links.Make(UnixPath(t / "other"), b / "side"));
 
     EXPECT_EQ(listed(b, false, t.path), (std::set<std::string>{".", "..", "side"}));
     EXPECT_EQ(Job(src, lib(t / "dst")).Run(), "ok");
     EXPECT_EQ(files_below(t / "dst"), 2); // f and side/g
-    RunUnix(L"Z:\\bin\\rm", rm);          // before the scratch folder goes, which would follow them
 }
 #endif
