@@ -183,6 +183,21 @@ bool link_allowed(Search& s, const WIN32_FIND_DATAW& d) {
     return !(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !leads_upwards(s, id);
 }
 
+// Any other folder is listed unless it is this folder or one above it however it is reached
+// (a link the system does not mark as one): the walk would never end. "." and ".." are
+// names for exactly those and stay listed, as the system lists them.
+bool folder_allowed(Search& s, const WIN32_FIND_DATAW& d) {
+    if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || std::wcscmp(d.cFileName, L".") == 0 ||
+        std::wcscmp(d.cFileName, L"..") == 0)
+        return true;
+    HANDLE h = open_entry(s.folder + L"\\" + d.cFileName);
+    if (h == INVALID_HANDLE_VALUE) return true; // the walk meets it and reports it
+    Identity id{};
+    const bool known = identity_of(h, id);
+    CloseHandle(h);
+    return !known || !leads_upwards(s, id);
+}
+
 void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
     rec->attributes = d.dwFileAttributes;
     rec->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
@@ -208,7 +223,8 @@ ListingEnd end_of_listing(DWORD error) {
 // From the current record on, finds the first one to be listed and fills rec with it.
 bool next_listed(Search& s, WIN32_FIND_DATAW& d, FindRecord* rec, ListingEnd* end) {
     for (;;) {
-        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || link_allowed(s, d)) {
+        const bool link = (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (link ? link_allowed(s, d) : folder_allowed(s, d)) {
             fill(d, rec);
             return true;
         }
