@@ -30,6 +30,11 @@ struct CopyState {
     // The batch that the job's copies join while the tree is copied; null outside it, and
     // then each copy is named before CopiaFichero returns.
     TLoteCopias* lote = nullptr;
+    // The source folder did not exist when the job began: nothing to copy, and no error.
+    // Missing later (a disc taken out) it is a folder that cannot be read.
+    bool source_missing = false;
+    // Folders entered below the source, in the walk under way.
+    int depth = 0;
 };
 
 // The task function for TTareaProcesosLentos; arg is the CopyState.

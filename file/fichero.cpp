@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "fs/fs.h"
@@ -35,9 +36,13 @@ bool TFicheroOrv::Abre(const TStringNomFitx& path, uint32_t open_mode, DString* 
     TStringNomFitx open_path = path;
 
     if (mode & (FITX_WIN32 | FITX_CACHED))
-        ptrFitx = std::make_unique<TFicheroOrv_win64>();
+        ptrFitx.reset(new (std::nothrow) TFicheroOrv_win64());
     else
-        ptrFitx = std::make_unique<TFicheroOrv_stdio>();
+        ptrFitx.reset(new (std::nothrow) TFicheroOrv_stdio());
+    if (!ptrFitx) {
+        if (error) error->append(" ptrFitx not created");
+        return false;
+    }
 
     if ((mode & FITX_WRITE) && !(mode & FITX_TEMP)) {
         // The copies hold the previous content: they are made before the file is emptied.

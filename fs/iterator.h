@@ -14,8 +14,9 @@ class TIteradorFitx {
     TIteradorFitx(const TIteradorFitx&) = delete;
     TIteradorFitx& operator=(const TIteradorFitx&) = delete;
 
-    // Advances to the next entry to be shown; false when none is left. After false the
-    // next call lists the folder again from its first entry.
+    // Advances to the next entry to be shown; false when none is left or the folder could
+    // not be read (see ended). After false the next call lists the folder again from its
+    // first entry.
     bool Siguiente();
 
     // Reads the last-write time of a file, in UTC with whole seconds. A folder, or a file
@@ -29,12 +30,22 @@ class TIteradorFitx {
     bool leer_hora = false;
     bool incluir_ocultos = false;
     TStringNomFitx patron;
+    // The folder a walk began at. Links are followed only to targets on the drive that
+    // holds it (inside it when that drive is the system's root folder); empty: the folder
+    // of the pattern. Set before the first step.
+    TStringNomFitx walk_top;
+    // Why the last Siguiente answered false: the end of the folder, a folder that does not
+    // exist, or one that could not be read (the folder itself, or an entry's attributes for
+    // any reason but the entry's absence).
+    platform::ListingEnd ended = platform::ListingEnd::complete;
 
   protected:
     // One raw step of the system's listing; false at its end, which closes the search.
     virtual bool Paso();
     // Fills the public fields from datos.
     virtual void LeeEntrada();
+    // Closes the search, if one is open.
+    void CloseSearch();
 
     platform::FindRecord datos{};
     platform::FindHandle busqueda = nullptr;

@@ -13,8 +13,5 @@ bool is_terminal(int fd);
 int columns();
 // The interrupts received since the last call.
 int take_interrupts();
-// Library text as this system shows paths in the label: on POSIX every backslash separator
-// becomes "/". Messages keep their exact text.
-std::string display_text(const std::string& utf8);
 
 } // namespace platform::console

@@ -33,6 +33,15 @@ struct BatchFailure {
 // An open listing; null for none.
 using FindHandle = void*;
 
+// Why a listing gave no further entry: it reached its end, its folder does not exist, or the
+// folder or an entry's attributes could not be read (permissions, a removed disc, a path too
+// long, no descriptor left, the folder deleted while it was listed).
+enum class ListingEnd { complete, missing, failed };
+
+// The error code says that a path names nothing: it, or a folder on its way, does not exist,
+// or it is a link that leads nowhere or round in a loop. Any other failure is a read error.
+bool names_nothing(unsigned long code);
+
 struct FsOps {
     // The entry's attributes (folders seen through links), kAttrInvalid on failure.
     // codepage is that of the path's text (0: the default).
@@ -48,10 +57,15 @@ struct FsOps {
     bool (*copy)(const char* src, const char* dst, bool fail_if_exists);
     // The error code of the last failed call on this thread.
     unsigned long (*last_error)();
-    // Opens a listing and reads its first entry; null when nothing matches or on error.
-    FindHandle (*find_first)(const char* pattern, FindRecord* rec);
-    // The next entry; false at the end or on error.
-    bool (*find_next)(FindHandle search, FindRecord* rec);
+    // Opens a listing and reads its first entry; null when nothing matches or on error, with
+    // the reason in end. Only regular files and folders are listed. A link is listed only
+    // when its target lies on the drive that holds top, the folder a walk began at (inside
+    // top itself when that drive is the system's root folder; top empty: the listed folder),
+    // and, for a folder, is neither the listed folder nor one above it.
+    FindHandle (*find_first)(const char* pattern, const char* top, FindRecord* rec,
+                             ListingEnd* end);
+    // The next entry; false at the end or on error, with the reason in end.
+    bool (*find_next)(FindHandle search, FindRecord* rec, ListingEnd* end);
     void (*find_close)(FindHandle search);
     // Last-write time of a file in UTC; false when the file cannot be opened for reading.
     bool (*write_time)(const char* path, SystemTime* utc);

@@ -1,6 +1,18 @@
 #include "platform/native_path.h"
 
+#include <cstring>
+
 namespace platform {
+namespace {
+
+constexpr char kBackslash[] = "\xEF\x81\x9C"; // U+F05C
+constexpr char kEscape[] = "\xEF\x81\x9D";    // U+F05D
+
+bool at(const char* p, const char* mark) {
+    return std::strncmp(p, mark, 3) == 0;
+}
+
+} // namespace
 
 std::string native_path(const char* path) {
     std::string out;
@@ -8,10 +20,27 @@ std::string native_path(const char* path) {
     for (const char* p = path; *p; ++p) {
         if (*p == '\\') {
             out += '/';
-        } else if (static_cast<unsigned char>(p[0]) == 0xEF &&
-                   static_cast<unsigned char>(p[1]) == 0x81 &&
-                   static_cast<unsigned char>(p[2]) == 0x9C) {
+        } else if (at(p, kEscape) && (at(p + 3, kBackslash) || at(p + 3, kEscape))) {
+            out.append(p + 3, 3);
+            p += 5;
+        } else if (at(p, kBackslash)) {
             out += '\\';
+            p += 2;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+std::string library_name(const char* native) {
+    std::string out;
+    for (const char* p = native; *p; ++p) {
+        if (*p == '\\') {
+            out += kBackslash;
+        } else if (at(p, kBackslash) || at(p, kEscape)) {
+            out += kEscape;
+            out.append(p, 3);
             p += 2;
         } else {
             out += *p;

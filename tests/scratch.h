@@ -5,11 +5,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "fs/iterator.h"
 #include "fs/path.h"
@@ -26,6 +31,15 @@ inline std::string lib(const sfs::path& p) {
         if (c == '/') c = '\\';
     return s;
 }
+
+// A path as the program shows it to people: in the system's own form.
+inline std::string shown(const sfs::path& p) {
+    auto u8 = sfs::path(p).make_preferred().u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+// The system's separator, as the program shows it after a folder.
+inline const std::string kSep(1, static_cast<char>(sfs::path::preferred_separator));
 
 // The same as the library's string type.
 inline DString at(const sfs::path& p) {
@@ -49,10 +63,13 @@ inline std::set<std::string> entries(const sfs::path& folder) {
     return names;
 }
 
-// The names the library lists in a folder, hidden ones too when asked.
-inline std::set<std::string> listed(const sfs::path& folder, bool hidden = false) {
+// The names the library lists in a folder, hidden ones too when asked; links followed as in
+// a walk that began at top (the folder itself when empty).
+inline std::set<std::string> listed(const sfs::path& folder, bool hidden = false,
+                                    const sfs::path& top = {}) {
     TIteradorFitx it((lib(folder) + "\\*.*").c_str());
     it.incluir_ocultos = hidden;
+    it.walk_top = lib(top).c_str();
     std::set<std::string> names;
     while (it.Siguiente())
         names.insert(TStringNomFitx(it.ruta).Nombre());
@@ -92,6 +109,34 @@ struct TempDir {
     }
     sfs::path operator/(const sfs::path& name) const { return path / name; }
 };
+
+#ifndef _WIN32
+// A disc image of a folder (Rock Ridge and Joliet) mounted read-only with fuseiso at mnt;
+// mounted stays false where the tools or FUSE are missing.
+struct IsoDisc {
+    sfs::path mnt;
+    bool mounted = false;
+    IsoDisc(const sfs::path& folder, const sfs::path& scratch) : mnt(scratch / "mnt") {
+        if (std::system("command -v genisoimage >/dev/null && command -v fuseiso >/dev/null") !=
+                0 ||
+            ::access("/dev/fuse", R_OK | W_OK) != 0)
+            return;
+        sfs::create_directories(mnt);
+        const std::string iso = (scratch / "disc.iso").string();
+        const std::string cmd = "genisoimage -quiet -R -J -o '" + iso + "' '" + folder.string() +
+                                "' 2>/dev/null && fuseiso '" + iso + "' '" + mnt.string() + "'";
+        mounted = std::system(cmd.c_str()) == 0;
+    }
+    ~IsoDisc() { Eject(); }
+    IsoDisc(const IsoDisc&) = delete;
+    IsoDisc& operator=(const IsoDisc&) = delete;
+    // Takes the disc away, also while files on it are open.
+    void Eject() {
+        if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
+        mounted = false;
+    }
+};
+#endif
 
 } // namespace fstest
 

@@ -1,8 +1,7 @@
-// The system's code-page conversion on POSIX: glibc iconv. Code page n is the iconv
-// character set "CP<n>"; 0 and 1 (the system's 8-bit code page) are the locale's character
-// set. Any refusal (unknown set, invalid input, output too small) gives 0.
+// The system's code-page conversion on POSIX: glibc iconv, with the Windows code-page
+// numbers turned into its names. Any refusal (unknown set, invalid input, output too small)
+// gives 0.
 #include <iconv.h>
-#include <langinfo.h>
 
 #include <bit>
 #include <cerrno>
@@ -17,9 +16,25 @@ const char* utf16_name() {
     return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 }
 
+// The iconv name of a Windows code page. The system's own 8-bit code page is UTF-8 here, as
+// the locale is not asked (the program never sets one, so it would answer ASCII). iconv
+// knows the DOS and ANSI pages as CP<n>, and some others only under their own names.
 std::string charset_of(int codepage) {
-    if (codepage == 0 || codepage == 1) return nl_langinfo(CODESET);
-    return "CP" + std::to_string(codepage);
+    if (codepage == 0 || codepage == 1) return "UTF-8";
+    if (codepage >= 28591 && codepage <= 28605)
+        return "ISO-8859-" + std::to_string(codepage - 28590);
+    switch (codepage) {
+    case 20127:
+        return "US-ASCII";
+    case 10000:
+        return "MACINTOSH";
+    case 20866:
+        return "KOI8-R";
+    case 21866:
+        return "KOI8-U";
+    default:
+        return "CP" + std::to_string(codepage);
+    }
 }
 
 // Runs the whole input through cd. With out null, counts the output bytes in a scratch

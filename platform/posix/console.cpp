@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include "platform/console.h"
-#include "platform/native_path.h"
 #include "platform/process.h"
 
 namespace platform::console {
@@ -24,12 +23,6 @@ int columns() {
 
 int take_interrupts() {
     return process::take_interrupts();
-}
-
-// Inside the library a backslash is always a separator; a backslash of a name travels as
-// U+F05C. Shown natively, both become what the system's own paths hold.
-std::string display_text(const std::string& utf8) {
-    return native_path(utf8.c_str());
 }
 
 } // namespace platform::console

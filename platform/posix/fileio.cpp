@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/fileio.h"
 #include "platform/native_path.h"
@@ -17,6 +18,24 @@ int fd_of(FileHandle h) {
 FileHandle handle_of(int fd) {
     return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
+// Opens a regular file. The open does not wait, so that a FIFO or a device cannot block it;
+// those, and folders (which open for reading here), are refused as Windows refuses them.
+int open_regular(const char* path, int flags) {
+    int fd;
+    do {
+        fd = ::open(native_path(path).c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
 // Share modes cannot be enforced on POSIX systems: share_read is not applied here.
@@ -31,19 +50,8 @@ FileHandle file_open(const char* path, unsigned access, FileDisposition disposit
         flags |= O_RDONLY;
     if (disposition == FileDisposition::create_always) flags |= O_CREAT | O_TRUNC;
     if (disposition == FileDisposition::open_always) flags |= O_CREAT;
-    int fd;
-    do {
-        fd = ::open(native_path(path).c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return nullptr;
-    // A folder opens for reading here; as on Windows it must not count as a file.
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
-        return nullptr;
-    }
-    return handle_of(fd);
+    const int fd = open_regular(path, flags);
+    return fd < 0 ? nullptr : handle_of(fd);
 }
 
 void file_close(FileHandle h) {
@@ -93,7 +101,15 @@ bool file_set_end(FileHandle h) {
 }
 
 std::FILE* stream_open(const char* path, const char* mode) {
-    return std::fopen(native_path(path).c_str(), mode);
+    const bool update = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC | (update ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY);
+    if (mode[0] == 'w') flags |= O_CREAT | O_TRUNC;
+    if (mode[0] == 'a') flags |= O_CREAT | O_APPEND;
+    const int fd = open_regular(path, flags);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, mode);
+    if (!f) ::close(fd);
+    return f;
 }
 
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {

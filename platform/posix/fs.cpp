@@ -1,6 +1,7 @@
 // The file-system services over POSIX calls. Library paths become native paths by turning
 // every backslash into "/"; names pass through as bytes, so names that are not valid UTF-8
-// survive a listing and a copy. A backslash inside a native name travels as U+F05C.
+// survive a listing and a copy. A backslash inside a native name travels as U+F05C
+// (platform/native_path.h).
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/drive.h"
 #include "platform/fs.h"
 #include "platform/native_path.h"
 #include "platform/posix/calls.h"
@@ -81,21 +83,14 @@ class Fd {
 
 // ---- names ----
 
-// A native name as library text: a backslash becomes U+F05C.
+// A native name as library text (see native_path.h); an empty name when it does not fit.
 void library_name(const char* native, char* out, size_t size) {
-    size_t n = 0;
-    for (const char* p = native; *p; ++p) {
-        if (*p == '\\') {
-            if (n + 3 >= size) break;
-            out[n++] = '\xEF';
-            out[n++] = '\x81';
-            out[n++] = '\x9C';
-        } else {
-            if (n + 1 >= size) break;
-            out[n++] = *p;
-        }
+    const std::string name = platform::library_name(native);
+    if (name.size() >= size) {
+        out[0] = 0;
+        return;
     }
-    out[n] = 0;
+    std::memcpy(out, name.c_str(), name.size() + 1);
 }
 
 // The last component of a native path, trailing slashes ignored.
@@ -105,6 +100,12 @@ std::string last_component(const std::string& path) {
     size_t start = path.find_last_of('/', end);
     start = start == std::string::npos ? 0 : start + 1;
     return path.substr(start, end + 1 - start);
+}
+
+std::string without_slashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
 }
 
 // The folder that holds a native path ("." for a bare name).
@@ -137,13 +138,20 @@ uint32_t attributes(const char* path, int /*codepage*/) {
     return attributes_of(st, hidden_name(last_component(native)));
 }
 
-// Paths here are never drive-letter paths.
+// There are no drives here: no drive letter ever counts as absent.
 uint32_t drive_mask() {
-    return 0;
+    return 0xFFFFFFFFu;
 }
 
+// A read-only file is refused, as Windows refuses it, although the folder would allow it.
 bool remove_file(const char* path) {
-    return sys().unlink(native_path(path).c_str()) == 0;
+    std::string native = native_path(path);
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
+        errno = EACCES;
+        return false;
+    }
+    return sys().unlink(native.c_str()) == 0;
 }
 
 bool copy_now(const char* src, const char* dst, bool fail_if_exists);
@@ -191,9 +199,12 @@ struct Search {
     DIR* dir = nullptr;
     std::string mask; // native bytes
     bool all = false;
+    std::string folder; // native
+    std::string top;    // native; where the walk began
     bool have_ancestors = false;
-    std::string folder;
     std::vector<DevIno> ancestors; // the listed folder and every folder above it
+    bool have_confine = false;
+    std::string confine; // resolved; links must lead inside it
 };
 
 // Records the folder at path and each folder above it, by the path as written (which may
@@ -234,31 +245,124 @@ bool leads_upwards(Search& s, const struct stat& target) {
     return false;
 }
 
+// The resolved form of a native path; empty when it cannot be resolved (errno tells why).
+std::string resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return std::string();
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+// Links may lead anywhere on the disc that holds the walk's top folder: below its mount
+// point, or below the top folder itself when that lies on the root file system, where the
+// rest of the system is.
+const std::string& confine_of(Search& s) {
+    if (!s.have_confine) {
+        std::string top = resolved(s.top);
+        if (!top.empty()) {
+            std::string mount = drive_root(top.c_str());
+            if (mount.size() > 1 && mount.back() == '/') mount.pop_back();
+            s.confine = mount == "/" ? top : mount;
+        }
+        s.have_confine = true;
+    }
+    return s.confine;
+}
+
+bool inside(const std::string& path, const std::string& folder) {
+    if (folder.empty()) return false;
+    if (folder == "/") return true;
+    return path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+// The walk's top folder may itself be a link (the data folder of a disc made to harm): it
+// obeys the rule for links, judged from the disc that holds the link. A link on the root file
+// system is the source folder itself and always allowed.
+bool top_leaves_disc(const std::string& link) {
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    const std::string holder = resolved(parent_of(link));
+    if (holder.empty()) return true;
+    std::string disc = drive_root(holder.c_str());
+    if (disc.size() > 1 && disc.back() == '/') disc.pop_back();
+    return disc != "/" && !inside(resolved(link), disc);
+}
+
+bool names_nothing_errno(int err) {
+    return err == ENOENT || err == ENOTDIR || err == ELOOP;
+}
+
 bool matches(const Search& s, const char* name) {
     return s.all || ::fnmatch(s.mask.c_str(), name, FNM_NOESCAPE) == 0;
 }
 
+// The end of the listing: complete, unless the folder was removed or its disc taken away
+// while it was listed, which a listing alone does not tell.
+ListingEnd listing_end(const Search& s) {
+    struct stat open {
+    }, now{};
+    if (::fstat(::dirfd(s.dir), &open) == 0 && ::stat(s.folder.c_str(), &now) == 0 &&
+        open.st_dev == now.st_dev && open.st_ino == now.st_ino)
+        return ListingEnd::complete;
+    return ListingEnd::failed;
+}
+
+enum class Entry { listed, left_out, failed };
+
+// The status of entry name, links followed, into st; known false for a link that leads
+// nowhere. Links that leave the disc, lead back up the walk or cannot be resolved are left
+// out, as are entries that are neither regular files nor folders: nothing ever opens them.
+Entry examine(Search& s, const char* name, unsigned char type, struct stat& st, bool& known) {
+    const int dfd = ::dirfd(s.dir);
+    bool is_link = type == DT_LNK;
+    if (type == DT_UNKNOWN || is_link) {
+        struct stat lst {};
+        if (::fstatat(dfd, name, &lst, AT_SYMLINK_NOFOLLOW) != 0)
+            return names_nothing_errno(errno) ? Entry::left_out : Entry::failed;
+        is_link = S_ISLNK(lst.st_mode);
+    }
+    if (is_link) {
+        std::string path = s.folder == "/" ? "/" : s.folder + "/";
+        std::string target = resolved(path + name);
+        if (target.empty()) {
+            if (!names_nothing_errno(errno)) return Entry::left_out;
+            known = false; // dangling: listed without attributes
+            return Entry::listed;
+        }
+        if (!inside(target, confine_of(s))) return Entry::left_out;
+    }
+    if (::fstatat(dfd, name, &st, 0) != 0) {
+        if (!names_nothing_errno(errno)) return Entry::failed;
+        if (!is_link) return Entry::left_out; // gone since it was listed
+        known = false;
+        return Entry::listed;
+    }
+    known = true;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return Entry::left_out;
+    if (is_link && S_ISDIR(st.st_mode) && leads_upwards(s, st)) return Entry::left_out;
+    return Entry::listed;
+}
+
 // Reads entries until one is to be listed and fills rec with it.
-bool read_entry(Search& s, FindRecord* rec) {
-    int dfd = ::dirfd(s.dir);
+bool read_entry(Search& s, FindRecord* rec, ListingEnd* end) {
     for (;;) {
         errno = 0;
         struct dirent* e = ::readdir(s.dir);
         if (!e) {
-            if (errno == 0) errno = ENOENT; // the end of the listing
+            *end = errno == 0 ? listing_end(s) : ListingEnd::failed;
             return false;
         }
         if (!matches(s, e->d_name)) continue;
         struct stat st {};
-        bool is_link = e->d_type == DT_LNK;
         bool known = false;
-        if (e->d_type == DT_UNKNOWN || is_link) {
-            struct stat lst {};
-            if (::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0)
-                is_link = S_ISLNK(lst.st_mode);
+        const Entry what = examine(s, e->d_name, e->d_type, st, known);
+        if (what == Entry::left_out) continue;
+        if (what == Entry::failed) {
+            *end = ListingEnd::failed;
+            return false;
         }
-        known = ::fstatat(dfd, e->d_name, &st, 0) == 0;
-        if (known && is_link && S_ISDIR(st.st_mode) && leads_upwards(s, st)) continue;
         rec->attributes = known ? attributes_of(st, hidden_name(e->d_name)) : 0;
         rec->size = known && !S_ISDIR(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
         library_name(e->d_name, rec->name, sizeof rec->name);
@@ -266,7 +370,7 @@ bool read_entry(Search& s, FindRecord* rec) {
     }
 }
 
-FindHandle find_first(const char* pattern, FindRecord* rec) {
+FindHandle find_first(const char* pattern, const char* top, FindRecord* rec, ListingEnd* end) {
     std::string native = native_path(pattern);
     size_t cut = native.find_last_of('/');
     auto s = std::make_unique<Search>();
@@ -277,10 +381,19 @@ FindHandle find_first(const char* pattern, FindRecord* rec) {
         s->folder = cut == 0 ? "/" : native.substr(0, cut);
         s->mask = native.substr(cut + 1);
     }
+    s->top = top && *top ? native_path(top) : s->folder;
     s->all = s->mask == "*" || s->mask == "*.*";
+    if (without_slashes(s->folder) == without_slashes(s->top) &&
+        top_leaves_disc(without_slashes(s->top))) {
+        *end = ListingEnd::missing; // left out like a link that leads nowhere
+        return nullptr;
+    }
     s->dir = ::opendir(s->folder.c_str());
-    if (!s->dir) return nullptr;
-    if (!read_entry(*s, rec)) {
+    if (!s->dir) {
+        *end = names_nothing_errno(errno) ? ListingEnd::missing : ListingEnd::failed;
+        return nullptr;
+    }
+    if (!read_entry(*s, rec, end)) {
         KeepErrno keep;
         ::closedir(s->dir);
         return nullptr;
@@ -288,8 +401,8 @@ FindHandle find_first(const char* pattern, FindRecord* rec) {
     return s.release();
 }
 
-bool find_next(FindHandle search, FindRecord* rec) {
-    return read_entry(*static_cast<Search*>(search), rec);
+bool find_next(FindHandle search, FindRecord* rec, ListingEnd* end) {
+    return read_entry(*static_cast<Search*>(search), rec, end);
 }
 
 void find_close(FindHandle search) {
@@ -298,13 +411,14 @@ void find_close(FindHandle search) {
     delete s;
 }
 
-// The file must open for reading, as the system's own time query demands.
+// The file must open for reading, as the system's own time query demands. It opens without
+// waiting, so that a FIFO or a device cannot block here, and only a regular file counts.
 bool write_time(const char* path, SystemTime* utc) {
-    Fd fd(::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
     std::tm t{};
@@ -572,14 +686,17 @@ bool batch_end(BatchFailure* failed) {
 // The copy itself; with defer and a batch open, the complete file waits for the commit.
 bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer) {
     std::string from = native_path(src), to = native_path(dst);
-    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    // Opened without waiting, so that a FIFO or a device met here cannot block; only a
+    // regular file is copied, and its reads then wait as usual.
+    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0));
     if (in.get() < 0) return false;
     struct stat st {};
     if (::fstat(in.get(), &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
+    if (::fcntl(in.get(), F_SETFL, O_RDONLY) != 0) return false;
     struct stat existing {};
     if (fail_if_exists && ::lstat(to.c_str(), &existing) == 0) {
         errno = EEXIST; // answered early; the final step checks again
@@ -627,6 +744,10 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
 }
 
 } // namespace
+
+bool names_nothing(unsigned long code) {
+    return names_nothing_errno(static_cast<int>(code));
+}
 
 PosixCalls& posix_calls() {
     static PosixCalls calls{sys_open, ::read,     ::write,  sys_copy_range,       ::fsync,

@@ -44,9 +44,4 @@ int take_interrupts() {
     return g_interrupts.exchange(0, std::memory_order_relaxed);
 }
 
-// Library paths are already in the system's own form.
-std::string display_text(const std::string& utf8) {
-    return utf8;
-}
-
 } // namespace platform::console

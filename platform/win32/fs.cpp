@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
@@ -67,6 +68,136 @@ unsigned long last_error() {
 
 // ---- listing ----
 
+struct Identity {
+    DWORD volume;
+    DWORD high, low;
+    bool operator==(const Identity&) const = default;
+};
+
+struct Search {
+    HANDLE find = INVALID_HANDLE_VALUE;
+    std::wstring folder; // the listed folder, as written
+    std::wstring top;    // where the walk began
+    bool have_ancestors = false;
+    std::vector<Identity> ancestors; // the listed folder and every folder above it
+    bool have_confine = false;
+    std::wstring confine; // final form of the drive root; links must lead inside it
+};
+
+// An entry opened for its identity and final path, links followed; no access right is needed.
+HANDLE open_entry(const std::wstring& path) {
+    return CreateFileW(extended_path(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool identity_of(HANDLE h, Identity& id) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
+
+// The path with every link resolved, without the \\?\ prefix; empty when it cannot be told.
+std::wstring final_path(HANDLE h) {
+    DWORD n = GetFinalPathNameByHandleW(h, nullptr, 0, FILE_NAME_NORMALIZED);
+    if (n == 0) return std::wstring();
+    std::wstring out(n, L'\0');
+    n = GetFinalPathNameByHandleW(h, out.data(), n, FILE_NAME_NORMALIZED);
+    out.resize(n);
+    if (out.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + out.substr(8);
+    if (out.rfind(L"\\\\?\\", 0) == 0) return out.substr(4);
+    return out;
+}
+
+// Records the folder at path and each folder above it.
+void add_chain(std::vector<Identity>& out, std::wstring p) {
+    for (int guard = 0; guard < 4096 && !p.empty(); ++guard) {
+        HANDLE h = open_entry(p);
+        if (h != INVALID_HANDLE_VALUE) {
+            Identity id;
+            if (identity_of(h, id)) out.push_back(id);
+            CloseHandle(h);
+        }
+        // One level up, keeping the separator so that "C:\a" leads to the root "C:\".
+        size_t end = p.find_last_not_of(L"\\/");
+        size_t cut = end == std::wstring::npos ? end : p.find_last_of(L"\\/", end);
+        if (cut == std::wstring::npos) break;
+        p.resize(cut + 1);
+    }
+}
+
+bool leads_upwards(Search& s, const Identity& target) {
+    if (!s.have_ancestors) {
+        add_chain(s.ancestors, s.folder);
+        HANDLE h = open_entry(s.folder);
+        if (h != INVALID_HANDLE_VALUE) {
+            add_chain(s.ancestors, final_path(h));
+            CloseHandle(h);
+        }
+        s.have_ancestors = true;
+    }
+    for (const Identity& a : s.ancestors)
+        if (a == target) return true;
+    return false;
+}
+
+// The root of the drive that holds the walk's top folder, links resolved.
+const std::wstring& confine_of(Search& s) {
+    if (!s.have_confine) {
+        HANDLE h = open_entry(s.top);
+        if (h != INVALID_HANDLE_VALUE) {
+            std::wstring top = final_path(h);
+            CloseHandle(h);
+            wchar_t root[MAX_PATH + 1];
+            if (!top.empty() && GetVolumePathNameW(top.c_str(), root, MAX_PATH + 1))
+                s.confine = root;
+            else if (top.size() >= 3 && top[1] == L':')
+                s.confine = top.substr(0, 3);
+        }
+        s.have_confine = true;
+    }
+    return s.confine;
+}
+
+bool inside(const std::wstring& path, std::wstring folder) {
+    if (folder.empty()) return false;
+    if (folder.back() != L'\\') folder += L'\\';
+    std::wstring p = path.back() == L'\\' ? path : path + L'\\';
+    return p.size() >= folder.size() &&
+           CompareStringOrdinal(p.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A link (a reparse point; Wine marks Unix links so, with tag 0) is listed only when its
+// target lies on the walk's drive and, for a folder, is neither this folder nor one above it.
+// One that leads nowhere is left out as well.
+bool link_allowed(Search& s, const WIN32_FIND_DATAW& d) {
+    HANDLE h = open_entry(s.folder + L"\\" + d.cFileName);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const std::wstring target = final_path(h);
+    Identity id{};
+    const bool known = identity_of(h, id);
+    CloseHandle(h);
+    if (target.empty() || !known || !inside(target, confine_of(s))) return false;
+    return !(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !leads_upwards(s, id);
+}
+
+// Any other folder is listed unless it is this folder or one above it however it is reached
+// (a link the system does not mark as one): the walk would never end. "." and ".." are
+// names for exactly those and stay listed, as the system lists them.
+bool folder_allowed(Search& s, const WIN32_FIND_DATAW& d) {
+    if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || std::wcscmp(d.cFileName, L".") == 0 ||
+        std::wcscmp(d.cFileName, L"..") == 0)
+        return true;
+    HANDLE h = open_entry(s.folder + L"\\" + d.cFileName);
+    if (h == INVALID_HANDLE_VALUE) return true; // the walk meets it and reports it
+    Identity id{};
+    const bool known = identity_of(h, id);
+    CloseHandle(h);
+    return !known || !leads_upwards(s, id);
+}
+
 void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
     rec->attributes = d.dwFileAttributes;
     rec->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
@@ -76,23 +207,68 @@ void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
     if (n <= 0 || n >= static_cast<int>(sizeof rec->name)) rec->name[0] = 0;
 }
 
-FindHandle find_first(const char* pattern, FindRecord* rec) {
-    WIN32_FIND_DATAW d;
-    HANDLE h = FindFirstFileW(wide_path(pattern).c_str(), &d);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
-    fill(d, rec);
-    return h;
+ListingEnd end_of_listing(DWORD error) {
+    switch (error) {
+    case ERROR_NO_MORE_FILES:
+    case ERROR_FILE_NOT_FOUND: // nothing matches in an existing folder
+        return ListingEnd::complete;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        return ListingEnd::missing;
+    default:
+        return ListingEnd::failed;
+    }
 }
 
-bool find_next(FindHandle search, FindRecord* rec) {
+// From the current record on, finds the first one to be listed and fills rec with it.
+bool next_listed(Search& s, WIN32_FIND_DATAW& d, FindRecord* rec, ListingEnd* end) {
+    for (;;) {
+        const bool link = (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (link ? link_allowed(s, d) : folder_allowed(s, d)) {
+            fill(d, rec);
+            return true;
+        }
+        if (!FindNextFileW(s.find, &d)) {
+            *end = end_of_listing(GetLastError());
+            return false;
+        }
+    }
+}
+
+FindHandle find_first(const char* pattern, const char* top, FindRecord* rec, ListingEnd* end) {
+    auto s = std::make_unique<Search>();
+    const std::wstring wide = wide_path(pattern);
     WIN32_FIND_DATAW d;
-    if (!FindNextFileW(static_cast<HANDLE>(search), &d)) return false;
-    fill(d, rec);
-    return true;
+    s->find = FindFirstFileW(wide.c_str(), &d);
+    if (s->find == INVALID_HANDLE_VALUE) {
+        *end = end_of_listing(GetLastError());
+        return nullptr;
+    }
+    const size_t cut = wide.find_last_of(L"\\/");
+    s->folder = cut == std::wstring::npos ? L"." : wide.substr(0, cut);
+    s->top = top && *top ? wide_path(top) : s->folder;
+    if (!next_listed(*s, d, rec, end)) {
+        KeepError keep;
+        FindClose(s->find);
+        return nullptr;
+    }
+    return s.release();
+}
+
+bool find_next(FindHandle search, FindRecord* rec, ListingEnd* end) {
+    auto* s = static_cast<Search*>(search);
+    WIN32_FIND_DATAW d;
+    if (!FindNextFileW(s->find, &d)) {
+        *end = end_of_listing(GetLastError());
+        return false;
+    }
+    return next_listed(*s, d, rec, end);
 }
 
 void find_close(FindHandle search) {
-    FindClose(static_cast<HANDLE>(search));
+    auto* s = static_cast<Search*>(search);
+    FindClose(s->find);
+    delete s;
 }
 
 bool write_time(const char* path, SystemTime* utc) {
@@ -255,6 +431,11 @@ bool batch_end(BatchFailure*) {
 }
 
 } // namespace
+
+bool names_nothing(unsigned long code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+           code == ERROR_CANT_RESOLVE_FILENAME;
+}
 
 FsOps& fs_ops() {
     static FsOps ops{attributes, drive_mask,  remove_file, move_file,    make_folder,

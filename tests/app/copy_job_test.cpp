@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "app/copia.h"
-#include "platform/fs.h"
-#include "scratch.h"
+#include "job.h"
 
 using namespace fstest;
 
@@ -21,21 +19,6 @@ void MakeTree(const sfs::path& src) {
     write_file(src / ".hidden", "h");
     write_file(src / ".git" / "x", "x");
 }
-
-struct Job : CopyState {
-    Job(const sfs::path& src, const std::string& dst) {
-        DirOrigen = lib(src).c_str();
-        DirDestino = dst.c_str();
-    }
-};
-
-// Replaces the system copy for one test.
-struct CopyHook {
-    using Fn = bool (*)(const char*, const char*, bool);
-    Fn saved = platform::fs_ops().copy;
-    explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
-    ~CopyHook() { platform::fs_ops().copy = saved; }
-};
 
 } // namespace
 
@@ -63,7 +46,7 @@ TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
         EXPECT_EQ(files_below(t / "dst"), 3); // nothing hidden
         EXPECT_EQ(read_all(kept), "old");
         EXPECT_EQ(sfs::last_write_time(kept), old_time);
-        EXPECT_EQ(j.Monitor.paso.str().rfind("Copying file: " + lib(t / "src") + "\\", 0), 0u);
+        EXPECT_EQ(j.Monitor.paso.str().rfind("Copying file: " + shown(t / "src") + kSep, 0), 0u);
     }
 
     // A missing source: nothing to copy, the destination is still made.
@@ -77,25 +60,23 @@ TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
 TEST(CopyJob, FailuresEndTheJobWithTheirText) {
     TempDir t;
     MakeTree(t / "src");
-    const std::string missing = lib(t / "no" / "dst");
-    Job j(t / "src", missing);
+    Job j(t / "src", lib(t / "no" / "dst"));
     EXPECT_FALSE(CopiaFicheros(&j));
     EXPECT_TRUE(j.Terminado.load());
-    EXPECT_EQ(j.TextoError.str(), "Error creating folder:" + missing + "\\");
+    EXPECT_EQ(j.TextoError.str(), "Error creating folder:" + shown(t / "no" / "dst") + kSep);
     Job empty(t / "src", "");
     EXPECT_FALSE(CopiaFicheros(&empty));
-    EXPECT_EQ(empty.TextoError.str(), "Error creating folder:\\");
+    EXPECT_EQ(empty.TextoError.str(), "Error creating folder:" + kSep);
 
     // The first failed copy stops every file after it, at every level.
     static int copies;
     CopyHook hook([](const char*, const char*, bool) { return ++copies, false; });
-    const std::string dst = lib(t / "dst");
-    Job fail(t / "src", dst);
+    Job fail(t / "src", lib(t / "dst"));
     EXPECT_FALSE(CopiaFicheros(&fail));
     EXPECT_EQ(copies, 1);
     const std::string text = fail.TextoError.str();
-    EXPECT_EQ(text.rfind("Error copying file: " + lib(t / "src") + "\\", 0), 0u) << text;
-    EXPECT_NE(text.find(" to " + dst + "\\"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("Error copying file: " + shown(t / "src") + kSep, 0), 0u) << text;
+    EXPECT_NE(text.find(" to " + shown(t / "dst") + kSep), std::string::npos) << text;
 }
 
 TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {

@@ -62,7 +62,13 @@ TEST_F(TextReader, ItemRules) {
 
     put("hex.txt", "0x1F");
     ASSERT_TRUE(f.Abre(path("hex.txt"), FITX_READ | FITX_BINARY));
-    EXPECT_THROW(f.get_dato_texto(s), const char*);
+    const char* thrown = nullptr;
+    try {
+        f.get_dato_texto(s);
+    } catch (const char* text) {
+        thrown = text;
+    }
+    EXPECT_STREQ(thrown, "Error en get_dato_texto");
     int v = 0;
     f.read_int(v);
     EXPECT_EQ(v, 0x46317830); // the bytes "0x1F", least significant first
@@ -95,4 +101,16 @@ TEST_F(TextReader, ByteOrderMarks) {
     ASSERT_TRUE(f.Abre(path("out.txt"), FITX_WRITE | FITX_TEXT | FITX_NO_BOM));
     f.close();
     EXPECT_EQ(get("out.txt"), "");
+}
+
+// A version number leads a file that is read, as text or as binary.
+TEST_F(TextReader, VersionReadAtOpen) {
+    put("v.txt", "; made by hand\n 12 first\n");
+    put("v.bin", std::string("\x2A\x01\0\0", 4));
+    TFicheroOrv text, binary;
+    ASSERT_TRUE(text.Abre(path("v.txt"), FITX_READ | FITX_TEXT | FITX_VERSION));
+    ASSERT_TRUE(binary.Abre(path("v.bin"), FITX_READ | FITX_BINARY | FITX_VERSION));
+    EXPECT_EQ(text.version, 12);
+    EXPECT_EQ(fields(text), (std::vector<std::string>{"first@0"}));
+    EXPECT_EQ(binary.version, 0x12A);
 }

@@ -32,6 +32,8 @@ TEST(FileSystem, ExistenceAndAttributes) {
     EXPECT_TRUE(EsSoloLectura(missing.c_str()));
     sfs::permissions(t / "f.txt", sfs::perms::owner_write, sfs::perm_options::remove);
     EXPECT_TRUE(EsSoloLectura(f.c_str()));
+    EXPECT_FALSE(BorraFichero(f.c_str())); // a read-only file is not deleted
+    EXPECT_TRUE(ExisteFichero(f.c_str()));
     sfs::permissions(t / "f.txt", sfs::perms::owner_write, sfs::perm_options::add);
 
     EXPECT_TRUE(CreaCarpeta((d + "\\new").c_str()));

@@ -103,3 +103,19 @@ TEST(DString, Split) {
     EXPECT_EQ(split("a,b,", ",", -1, true), "a|b|");
     EXPECT_EQ(split("", ",", -1, false), "");
 }
+
+// Capacities after each step: appends leave room and grow by half again plus eleven,
+// assignments are exact.
+TEST(DString, ExactGrowth) {
+    DString built("abc"), assigned, by_char;
+    EXPECT_EQ(built.capacity(), 18);
+    built.append("defghijklmnopq"); // length 17, need 19
+    EXPECT_EQ(built.capacity(), 39);
+    assigned.assign("abc");
+    by_char.assign("abc");
+    EXPECT_EQ(assigned.capacity(), 4);
+    assigned.append("d");
+    by_char.append('d'); // one byte more asked for
+    EXPECT_EQ(assigned.capacity(), 20);
+    EXPECT_EQ(by_char.capacity(), 21);
+}

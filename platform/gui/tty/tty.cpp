@@ -25,7 +25,7 @@ class TtyForm : public ProgressForm {
     TtyForm(TtyApplication* app, bool main) : app_(app), main_(main) {}
     ~TtyForm() override;
     void SetLabel(const UnicodeString& text) override {
-        label = tty::escape_controls(platform::console::display_text(to_utf8(text)));
+        label = tty::escape_controls(to_utf8(text)); // paths in it are in the system's own form
     }
     void SetBarMax(int max) override { bar_max = max; }
     void SetBarPosition(int position) override {

@@ -1,0 +1,206 @@
+// Damaged and hostile discs, on real trees and on mounted images: the copy reads nothing
+// outside the disc, never blocks, and never reports an incomplete copy as a success.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "file/fichero.h"
+#include "fs/fs.h"
+#include "job.h"
+
+using namespace fstest;
+using Names = std::set<std::string>;
+
+namespace {
+
+std::string Copy(const sfs::path& src, const sfs::path& dst) {
+    return Job(src, lib(dst)).Run();
+}
+
+std::string ReadError(const sfs::path& folder) {
+    return "failed: Error reading folder: " + shown(folder);
+}
+
+// What fn answers in a child process, as the user "nobody" when asked (root reads anything).
+std::string InChild(const std::function<std::string()>& fn, bool as_nobody) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe";
+    if (::fork() == 0) {
+        if (as_nobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(1);
+        const std::string out = fn();
+        ::_exit(::write(fds[1], out.data(), out.size()) < 0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<size_t>(n));
+    ::close(fds[0]);
+    ::wait(nullptr);
+    return out;
+}
+
+// n folders named name, one in the other, below top: made step by step, so that the whole
+// may be longer than any path the system takes.
+void MakeChain(const sfs::path& top, const std::string& name, int n) {
+    sfs::create_directories(top);
+    for (int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY), next; fd >= 0 && n-- > 0;) {
+        ::mkdirat(fd, name.c_str(), 0755);
+        next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+}
+
+} // namespace
+
+// Colons, backslashes and the character that carries a backslash inside the program are parts
+// of names, copied as they are; a file of the same name in the current folder is never read.
+TEST(HostileDisc, NamesThatLookLikePaths) {
+    TempDir t;
+    sfs::create_directories(t / "src" / "d:x");
+    const std::string names[] = {"map:2024.dat", "a\\b", "c\xEF\x81\x9C", "d:x/inner"};
+    for (const std::string& n : names)
+        write_file(t / "src" / n, "disc " + n);
+    const sfs::path saved = sfs::current_path();
+    sfs::current_path(t.path);
+    write_file("map:2024.dat", "host");
+    EXPECT_TRUE(ExisteFichero("map:2024.dat"));
+    EXPECT_EQ(Copy(t / "src", t / "dst"), "ok");
+    sfs::current_path(saved);
+    for (const std::string& n : names)
+        EXPECT_EQ(read_all(t / "dst" / n), "disc " + n) << n;
+}
+
+// FIFOs and devices are neither counted nor copied, and nothing waits on them.
+TEST(HostileDisc, SpecialFilesAreLeftOut) {
+    TempDir t;
+    const sfs::path src = t / "src";
+    sfs::create_directories(src);
+    write_file(src / "a.txt", "abc");
+    ASSERT_EQ(::mkfifo((src / "fifo").c_str(), 0644), 0);
+    ::mknod((src / "zero").c_str(), S_IFCHR | 0644, makedev(1, 5)); // where allowed
+    TTemps when;
+    EXPECT_EQ(TamanoFichero(at(src / "fifo")), 0u);
+    EXPECT_FALSE(TIteradorFitx::LeeHora(at(src / "fifo"), when));
+    EXPECT_FALSE(DuplicaFichero(at(src / "fifo"), at(t / "x"), true));
+
+    Job job(src, lib(t / "dst"));
+    EXPECT_EQ(job.Run(), "ok");
+    EXPECT_EQ(job.Monitor.total.load(), 3);
+    EXPECT_EQ(entries(t / "dst"), Names{"a.txt"});
+    IsoDisc iso(src, t.path);
+    if (iso.mounted) {
+        EXPECT_EQ(listed(iso.mnt), (Names{".", "..", "a.txt"}));
+    }
+}
+
+// Links into the rest of the system are left out; links that stay on the disc are followed,
+// never back up the tree.
+TEST(HostileDisc, LinksNeverLeaveTheDisc) {
+    TempDir t;
+    const sfs::path data = t / "data", src = data / "top";
+    sfs::create_directories(src / "real");
+    sfs::create_directories(data / "other");
+    write_file(src / "real" / "f", "f");
+    write_file(data / "other" / "g", "g");
+    sfs::create_symlink("/etc/passwd", src / "passwd");
+    sfs::create_directory_symlink("/etc", src / "etc");
+    sfs::create_directory_symlink("/etc", data / "etc");
+    sfs::create_directory_symlink("real", src / "inside");
+    sfs::create_directory_symlink("../other", src / "side");
+    sfs::create_directory_symlink(".", src / "real" / "self");
+    sfs::create_directory_symlink("../..", src / "real" / "up");
+
+    // On the root file system only the source folder counts as the disc.
+    EXPECT_EQ(Copy(src, t / "dst"), "ok");
+    EXPECT_EQ(entries(t / "dst"), (Names{"real", "inside"}));
+    EXPECT_EQ(files_below(t / "dst"), 2);
+
+    // A mounted disc: anything on it, nothing beyond it, also when the source folder itself
+    // is the link.
+    IsoDisc iso(data, t.path);
+    if (!iso.mounted) return;
+    EXPECT_EQ(Copy(iso.mnt / "top", t / "dst2"), "ok");
+    EXPECT_EQ(entries(t / "dst2"), (Names{"real", "inside", "side"}));
+    EXPECT_EQ(files_below(t / "dst2"), 3);
+    EXPECT_EQ(Copy(iso.mnt / "etc", t / "dst3"), "ok");
+    EXPECT_EQ(files_below(t / "dst3"), 0);
+}
+
+// A folder that cannot be opened, or whose entries cannot be examined, ends the job with its
+// path; the scan still counts the rest. A missing source is no error.
+TEST(HostileDisc, UnreadableFoldersEndTheJob) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
+    TempDir t;
+    sfs::permissions(t.path, sfs::perms::all);
+    const sfs::perms modes[] = {sfs::perms::none, sfs::perms::owner_read | sfs::perms::group_read |
+                                                      sfs::perms::others_read};
+    for (sfs::perms mode : modes) {
+        sfs::create_directories(t / "src" / "locked");
+        write_file(t / "src" / "a.txt", "abc");
+        sfs::permissions(t / "src" / "locked", mode);
+        const std::string got = InChild(
+            [&] {
+                Job job(t / "src", lib(t / "dst"));
+                const std::string result = job.Run();
+                return result + " " + std::to_string(job.Monitor.total.load());
+            },
+            true);
+        EXPECT_EQ(got, ReadError(t / "src" / "locked") + " 3");
+        sfs::permissions(t / "src" / "locked", sfs::perms::all);
+    }
+    sfs::permissions(t / "src", sfs::perms::none);
+    EXPECT_EQ(InChild([&] { return Copy(t / "src", t / "dst"); }, true), ReadError(t / "src"));
+    EXPECT_EQ(InChild([&] { return Copy(t / "none", t / "dst"); }, true), "ok");
+}
+
+// A path longer than the system takes, a tree deeper than the copy goes or than there are
+// descriptors for: the job ends with the folder it could not read.
+TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
+    TempDir t;
+    const std::string failed = "failed: Error reading folder: ";
+    MakeChain(t / "long", std::string(250, 'n'), 18);
+    EXPECT_EQ(Copy(t / "long", t / "l").rfind(failed + shown(t / "long"), 0), 0u);
+    MakeChain(t / "deep", "d", 1001);
+    EXPECT_EQ(Copy(t / "deep", t / "d").rfind(failed, 0), 0u);
+    const std::string got = InChild(
+        [&] {
+            const rlimit few = {64, 64};
+            ::setrlimit(RLIMIT_NOFILE, &few);
+            return Copy(t / "deep", t / "fd");
+        },
+        false);
+    EXPECT_EQ(got.rfind(failed, 0), 0u) << got;
+}
+
+// The disc taken out (or the tree removed) half-way: the copy is incomplete and says so.
+TEST(HostileDisc, RemovedDiscEndsTheJob) {
+    TempDir t;
+    sfs::create_directories(t / "data" / "sub");
+    write_file(t / "data" / "sub" / "a", "a");
+    write_file(t / "data" / "sub" / "b", "b");
+    IsoDisc iso(t / "data", t.path);
+    static CopyHook::Fn real = platform::fs_ops().copy;
+    static std::function<void()> take_out;
+    CopyHook hook([](const char* s, const char* d, bool f) {
+        const bool ok = real(s, d, f);
+        take_out();
+        return ok;
+    });
+    take_out = [&] { sfs::remove_all(t / "data"); };
+    EXPECT_EQ(Copy(t / "data", t / "dst"), ReadError(t / "data" / "sub"));
+    if (!iso.mounted) return;
+    take_out = [&] { iso.Eject(); };
+    EXPECT_EQ(Copy(iso.mnt, t / "dst2"), ReadError(iso.mnt / "sub"));
+}
+#endif

@@ -1,0 +1,28 @@
+#pragma once
+// A copy job on a source and a destination folder, and a hook on the system copy.
+#include <string>
+
+#include "app/copia.h"
+#include "platform/fs.h"
+#include "scratch.h"
+
+struct Job : CopyState {
+    Job(const sfs::path& src, const std::string& dst) {
+        DirOrigen = fstest::lib(src).c_str();
+        DirDestino = dst.c_str();
+    }
+    // The result and the error text, as one line.
+    std::string Run() {
+        const bool ok = CopiaFicheros(this);
+        return (ok ? "ok" : "failed") + std::string(TextoError.is_empty() ? "" : ": ") +
+               TextoError.str();
+    }
+};
+
+// Replaces the system copy for one test.
+struct CopyHook {
+    using Fn = bool (*)(const char*, const char*, bool);
+    Fn saved = platform::fs_ops().copy;
+    explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
+    ~CopyHook() { platform::fs_ops().copy = saved; }
+};
