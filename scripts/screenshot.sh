@@ -20,9 +20,9 @@ make_disc() {  # <mount point>
   mkdir -p "$tree" "$1"
   scripts/sample_disc.sh "$tree" >/dev/null
   if [ "$(id -u)" = 0 ]; then
-    truncate -s 32M "$scratch/disc.img"
-    mkfs.ext4 -q -d "$tree" -L LUMBRAKE "$scratch/disc.img"
-    mount -o loop,ro "$scratch/disc.img" "$1" && mounted+=("$1") && return 0
+    truncate -s 32M "$scratch/${1##*/}.img"
+    mkfs.ext4 -q -d "$tree" -L LUMBRAKE "$scratch/${1##*/}.img"
+    mount -o loop,ro "$scratch/${1##*/}.img" "$1" && mounted+=("$1") && return 0
   fi
   cp -a "$tree/." "$1/"
 }
