@@ -45,7 +45,7 @@ void WakeWindow() {
 
 } // namespace
 
-TFormLumbrake::TFormLumbrake(gui::Application& app) : app_(app) {
+TFormLumbrake::TFormLumbrake(gui::Application& app) {
     Ventana = app.CreateForm(Layout(), this);
     on_finished = WakeWindow;
 }

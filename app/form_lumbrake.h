@@ -35,8 +35,6 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
 
     // The user asked to close the window while the job ran: it closes once the job stops.
     bool close_requested_ = false;
-
-    gui::Application& app_;
 };
 
 extern TFormLumbrake* FormLumbrake;

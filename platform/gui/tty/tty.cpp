@@ -22,7 +22,7 @@ class TtyApplication;
 
 class TtyForm : public ProgressForm {
   public:
-    TtyForm(TtyApplication* app, bool main) : app_(app), main_(main) {}
+    explicit TtyForm(TtyApplication* app) : app_(app) {}
     ~TtyForm() override;
     void SetLabel(const UnicodeString& text) override {
         label = tty::escape_controls(to_utf8(text)); // paths in it are in the system's own form
@@ -46,7 +46,6 @@ class TtyForm : public ProgressForm {
 
   private:
     TtyApplication* app_;
-    bool main_;
 };
 
 class TtyApplication : public Application {
@@ -59,7 +58,7 @@ class TtyApplication : public Application {
     std::unique_ptr<ProgressForm> CreateForm(const FormLayout& layout,
                                              FormEvents* events) override {
         const bool main = main_ == nullptr;
-        auto form = std::make_unique<TtyForm>(this, main);
+        auto form = std::make_unique<TtyForm>(this);
         if (main) {
             main_ = form.get();
             events_ = events;
