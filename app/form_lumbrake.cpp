@@ -46,15 +46,15 @@ void WakeWindow() {
 } // namespace
 
 TFormLumbrake::TFormLumbrake(gui::Application& app) {
-    Ventana = app.CreateForm(Layout(), this);
+    Window = app.CreateForm(Layout(), this);
     on_finished = WakeWindow;
 }
 
 TFormLumbrake::~TFormLumbrake() {
-    AcabaTarea();
+    EndJob();
 }
 
-void TFormLumbrake::AcabaTarea() {
+void TFormLumbrake::EndJob() {
     if (!Tarea) return;
     Monitor.cancelado.store(true, std::memory_order_relaxed);
     delete Tarea; // waits for the end of the thread
@@ -71,7 +71,7 @@ void TFormLumbrake::FormActivate() {
     DString e;
     if (!LeeParametros(e)) {
         MuestraMensaje(DString("Error parameters: ") + "err=" + e, "Lumbrake", gui::kMbOk);
-        Ventana->Close();
+        Window->Close();
         return;
     }
     Tarea = new TTareaProcesosLentos;
@@ -85,33 +85,33 @@ void TFormLumbrake::Timer1Timer() {
     {
         TCriticalSectionOrvEntra guard(MonitorLock());
         if (!Monitor.paso.is_empty() || !Monitor.detalle.is_empty())
-            Ventana->SetLabel(Monitor.Texto(true).to_unicode_string());
+            Window->SetLabel(Monitor.Texto(true).to_unicode_string());
     }
     if (Monitor.hecho.load(std::memory_order_relaxed) >= 0) {
-        Ventana->SetBarVisible(true);
-        Ventana->SetButtonVisible(true);
-        Ventana->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
-        Ventana->SetBarMax(10000);
+        Window->SetBarVisible(true);
+        Window->SetButtonVisible(true);
+        Window->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
+        Window->SetBarMax(10000);
     }
     // A job that threw never sets Terminado; after a close request its end closes the window.
     if (close_requested_ && !JobRunning() && !Terminado.load(std::memory_order_acquire)) {
-        Ventana->SetTimerEnabled(false);
-        Ventana->Close();
+        Window->SetTimerEnabled(false);
+        Window->Close();
         return;
     }
     if (Terminado.load(std::memory_order_acquire)) {
-        Ventana->SetTimerEnabled(false);
+        Window->SetTimerEnabled(false);
         if (!TextoError.is_empty()) {
             MuestraMensaje(TextoError, "Error", gui::kMbIconError);
             TextoError.clear();
         }
-        Ventana->Close();
+        Window->Close();
     }
 }
 
 void TFormLumbrake::BotCancelarClick() {
     Monitor.cancelado.store(true, std::memory_order_relaxed);
-    Ventana->SetButtonEnabled(false);
+    Window->SetButtonEnabled(false);
 }
 
 bool TFormLumbrake::JobRunning() const {
@@ -126,7 +126,7 @@ bool TFormLumbrake::OnCloseRequest() {
         BotCancelarClick();
         return false;
     }
-    AcabaTarea();
+    EndJob();
     return true;
 }
 
@@ -134,7 +134,7 @@ int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo) {
     return gui::application().Alert(texto.to_unicode_string(), titulo.to_unicode_string(), tipo);
 }
 
-int EntradaAplicacion() {
+int RunApplication() {
     gui::Application& app = gui::application();
     try {
         app.Initialize();

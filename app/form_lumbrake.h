@@ -21,7 +21,7 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     bool LeeParametros(DString& e);
 
     // The window: Label1, ProgressBarProceso, BotCancelar and Timer1.
-    std::unique_ptr<gui::ProgressForm> Ventana;
+    std::unique_ptr<gui::ProgressForm> Window;
     TTareaProcesosLentos* Tarea = nullptr;
 
   private:
@@ -29,7 +29,7 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     void OnTimer() override { Timer1Timer(); }
     void OnButtonClick() override { BotCancelarClick(); }
     bool OnCloseRequest() override;
-    void AcabaTarea();
+    void EndJob();
     // The job still runs on its thread.
     bool JobRunning() const;
 
@@ -45,4 +45,4 @@ extern bool PrimeraActivacion;
 int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo);
 
 // The application entry: builds the window, runs the message loop, returns 0.
-int EntradaAplicacion();
+int RunApplication();

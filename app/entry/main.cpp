@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     platform::process::start();
     platform::utf8_arguments(argc, argv);
     platform::set_args(argc, argv);
-    const int code = EntradaAplicacion();
+    const int code = RunApplication();
     const int sig = platform::process::termination_signal();
     return sig ? 128 + sig : code;
 }

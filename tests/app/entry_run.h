@@ -20,7 +20,7 @@ inline int RunEntry(gui::Application& app, std::vector<std::string> words) {
     ArgsScope args(std::move(words));
     gui::set_application(&app);
     PrimeraActivacion = true;
-    const int code = EntradaAplicacion();
+    const int code = RunApplication();
     gui::set_application(nullptr);
     return code;
 }

@@ -105,9 +105,9 @@ TEST(Form, AnExceptionThatEscapesTheEntryIsShown) {
         }
     } app;
     gui::set_application(&app);
-    EXPECT_EQ(EntradaAplicacion(), 0);
+    EXPECT_EQ(RunApplication(), 0);
     app.unknown = false;
-    EXPECT_EQ(EntradaAplicacion(), 0);
+    EXPECT_EQ(RunApplication(), 0);
     gui::set_application(nullptr);
     EXPECT_EQ(app.exceptions, (std::vector<UnicodeString>{u"Unknown error", u"No window"}));
 }

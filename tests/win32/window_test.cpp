@@ -155,7 +155,7 @@ int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)
         for (; !ended; ::Sleep(100))
             ::EnumThreadWindows(screen.gui_thread, close, 0);
     });
-    const int code = EntradaAplicacion();
+    const int code = RunApplication();
     ended = true;
     t.join();
     return code;
