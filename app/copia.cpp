@@ -1,8 +1,11 @@
 #include "app/copia.h"
 
+#include <algorithm>
+
 #include "file/fichero.h"
 #include "fs/fs.h"
 #include "fs/iterator.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -30,6 +33,27 @@ bool EsDestino(const CopyState* w, const DString& carpeta) {
 DString ErrorCopia(const DString& origen, const DString& destino) {
     return DString("Error copying file: ") + origen + " to " + destino;
 }
+
+// The progress of one file's copy, piece by piece. The pieces advance the monitor up to the
+// size counted for the file in the scan's way, so the file's total is its size whatever the
+// copy finds; a Cancel stops the copy before its next piece.
+struct FileProgress {
+    CopyState* w;
+    int64_t size;
+    int64_t shown = 0;
+    bool stopped = false;
+
+    static bool Piece(void* context, uint64_t bytes) {
+        auto* p = static_cast<FileProgress*>(context);
+        const int64_t step = std::min<int64_t>(static_cast<int64_t>(bytes), p->size - p->shown);
+        if (step > 0) {
+            p->w->Monitor.Avanza(step);
+            p->shown += step;
+        }
+        p->stopped = Cancelado(p->w);
+        return !p->stopped;
+    }
+};
 
 } // namespace
 
@@ -124,10 +148,15 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
 bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error) {
     PonPaso(w, DString("Copying file: ") + origen);
     bool ok = true;
+    FileProgress progress{w, TamanoFichero(origen)};
     if (!ExisteFichero(destino)) {
-        if (!DuplicaFichero(origen, destino, true)) {
-            ok = false;
-            error = ErrorCopia(origen, destino);
+        const platform::CopyProgress pieces{FileProgress::Piece, &progress};
+        if (!DuplicaFichero(origen, destino, true, &pieces)) {
+            // A copy stopped by Cancel left nothing behind and is no failure.
+            if (!progress.stopped) {
+                ok = false;
+                error = ErrorCopia(origen, destino);
+            }
         } else if (w->lote && w->lote->Lleno()) {
             // The copy that could not be named may be an earlier one of the group.
             DString fallo_origen, fallo_destino;
@@ -137,7 +166,6 @@ bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, D
             }
         }
     }
-    const int64_t size = TamanoFichero(origen);
-    w->Monitor.Avanza(size);
+    w->Monitor.Avanza(progress.size - progress.shown);
     return ok;
 }

@@ -48,8 +48,9 @@ bool BorraFichero(const DString& path) {
     return ops().remove(path.c_str());
 }
 
-bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists) {
-    return ops().copy(src.c_str(), dst.c_str(), fail_if_exists);
+bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
+                    const platform::CopyProgress* progress) {
+    return ops().copy(src.c_str(), dst.c_str(), fail_if_exists, progress);
 }
 
 bool MueveFichero(const DString& src, const DString& dst) {

@@ -3,6 +3,10 @@
 // Every failure is a plain false; none of them throws or records an error.
 #include "text/dstring.h"
 
+namespace platform {
+struct CopyProgress;
+}
+
 bool ExisteFichero(const DString& path);
 bool ExisteCarpeta(const DString& path, bool carpeta_de);
 bool EsSoloLectura(const DString& path);
@@ -11,7 +15,10 @@ bool BorraFichero(const DString& path);
 // Copies content, last-write time and permissions. The destination name appears only when
 // the whole copy is on disk; with fail_if_exists an existing file is never replaced. While a
 // TLoteCopias is open on this thread (fs/batch.h), the name appears at its next commit.
-bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists);
+// progress, when given, hears of each piece written and may stop the copy between two
+// pieces (platform/fs.h).
+bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
+                    const platform::CopyProgress* progress = nullptr);
 // Never replaces an existing file.
 bool MueveFichero(const DString& src, const DString& dst);
 // Creates the last component of path only (its parent must exist).

@@ -30,6 +30,15 @@ struct BatchFailure {
     std::string dst;
 };
 
+// Told after each piece of a copy has been written how many bytes it held. Returning false
+// stops the copy before its next piece: the copy then fails with the system's "cancelled"
+// code and nothing of it appears under any name. A stop asked for after the last piece is
+// too late and the copy completes.
+struct CopyProgress {
+    bool (*piece)(void* context, uint64_t bytes) = nullptr;
+    void* context = nullptr;
+};
+
 // An open listing; null for none.
 using FindHandle = void*;
 
@@ -44,8 +53,10 @@ struct FsOps {
     bool (*move)(const char* src, const char* dst);
     // Creates the last component only.
     bool (*make_folder)(const char* path);
-    // Content, last-write time and permissions; the name appears only complete.
-    bool (*copy)(const char* src, const char* dst, bool fail_if_exists);
+    // Content, last-write time and permissions; the name appears only complete. progress
+    // may be null.
+    bool (*copy)(const char* src, const char* dst, bool fail_if_exists,
+                 const CopyProgress* progress);
     // The error code of the last failed call on this thread.
     unsigned long (*last_error)();
     // Opens a listing and reads its first entry; null when nothing matches or on error.

@@ -324,7 +324,8 @@ bool write_time(const char* path, SystemTime* utc) {
 // ---- the copy ----
 
 constexpr size_t kBufferSize = 1 << 20;
-constexpr size_t kRangeChunk = 32 << 20;
+// Pieces small enough that a stop asked for during a large file is heard quickly.
+constexpr size_t kRangeChunk = 4 << 20;
 
 // The data goes into a file that has no name yet (O_TMPFILE), or, where the file system
 // cannot make one, into a hidden temporary name in the destination folder.
@@ -383,11 +384,14 @@ bool write_all(int fd, const char* p, size_t n) {
 // The copy must reach the disk before its name appears. Rather than leave all of it to the
 // final fsync, writeback of each finished stretch starts at once and runs while the next
 // ones are copied; the stretch before the previous one is waited for, so that only a few
-// stretches are ever in flight and the final fsync has little left to do.
-class Writeback {
+// stretches are ever in flight and the final fsync has little left to do. Each piece
+// written is also told to the caller, who may stop the copy before the next one.
+class Pieces {
   public:
-    explicit Writeback(int fd) : fd_(fd) {}
-    void advance(size_t n) {
+    Pieces(int fd, const CopyProgress* progress, uint64_t size)
+        : fd_(fd), progress_(progress && progress->piece ? progress : nullptr), size_(size) {}
+    // False, with ECANCELED, when the caller stops the copy while data is still to come.
+    bool written(size_t n) {
         written_ += static_cast<off_t>(n);
         while (written_ - started_ >= kStretch) {
             ::sync_file_range(fd_, started_, kStretch, SYNC_FILE_RANGE_WRITE);
@@ -397,16 +401,24 @@ class Writeback {
                                       SYNC_FILE_RANGE_WAIT_AFTER);
             started_ += kStretch;
         }
+        if (progress_ && !progress_->piece(progress_->context, n) &&
+            static_cast<uint64_t>(written_) < size_) {
+            errno = ECANCELED;
+            return false;
+        }
+        return true;
     }
 
   private:
     static constexpr off_t kStretch = 32 << 20;
     int fd_;
+    const CopyProgress* progress_;
+    uint64_t size_;
     off_t written_ = 0;
     off_t started_ = 0;
 };
 
-bool read_write_loop(int in, int out, Writeback& wb) {
+bool read_write_loop(int in, int out, Pieces& pieces) {
     std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
     if (!buf) {
         errno = ENOMEM;
@@ -419,20 +431,20 @@ bool read_write_loop(int in, int out, Writeback& wb) {
             return false;
         }
         if (r == 0) return true;
-        if (!write_all(out, buf.get(), static_cast<size_t>(r))) return false;
-        wb.advance(static_cast<size_t>(r));
+        if (!write_all(out, buf.get(), static_cast<size_t>(r)) ||
+            !pieces.written(static_cast<size_t>(r)))
+            return false;
     }
 }
 
 // On one file system the kernel copies (and may share blocks); otherwise, or where it
 // declines, a read/write loop with a large buffer carries on from the current offsets.
-bool transfer(int in, int out, bool same_fs) {
-    Writeback wb(out);
+bool transfer(int in, int out, bool same_fs, Pieces& pieces) {
     if (same_fs) {
         for (;;) {
             ssize_t n = sys().copy_range(in, out, kRangeChunk);
             if (n > 0) {
-                wb.advance(static_cast<size_t>(n));
+                if (!pieces.written(static_cast<size_t>(n))) return false;
                 continue;
             }
             if (n == 0) return true;
@@ -444,7 +456,7 @@ bool transfer(int in, int out, bool same_fs) {
         }
     }
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return read_write_loop(in, out, wb);
+    return read_write_loop(in, out, pieces);
 }
 
 // Gives the unnamed file a name through /proc, or directly where the kernel allows it.
@@ -570,7 +582,8 @@ bool batch_end(BatchFailure* failed) {
 // ---- the copy ----
 
 // The copy itself; with defer and a batch open, the complete file waits for the commit.
-bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer) {
+bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer,
+              const CopyProgress* progress) {
     std::string from = native_path(src), to = native_path(dst);
     Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (in.get() < 0) return false;
@@ -592,7 +605,8 @@ bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer)
     struct stat out {};
     const bool known = ::fstat(t.fd.get(), &out) == 0;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev) &&
+    Pieces pieces(t.fd.get(), progress, static_cast<uint64_t>(st.st_size));
+    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev, pieces) &&
               sys().fchmod(t.fd.get(), st.st_mode & 0777) == 0 &&
               sys().futimens(t.fd.get(), times) == 0;
     Batch& b = batch();
@@ -619,11 +633,12 @@ bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer)
 
 // Used by the move, which deletes its source right after: that copy must be named at once.
 bool copy_now(const char* src, const char* dst, bool fail_if_exists) {
-    return copy_one(src, dst, fail_if_exists, false);
+    return copy_one(src, dst, fail_if_exists, false, nullptr);
 }
 
-bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
-    return copy_one(src, dst, fail_if_exists, true);
+bool copy_file(const char* src, const char* dst, bool fail_if_exists,
+               const CopyProgress* progress) {
+    return copy_one(src, dst, fail_if_exists, true, progress);
 }
 
 } // namespace

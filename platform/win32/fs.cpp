@@ -163,7 +163,10 @@ std::wstring temp_name(const std::wstring& folder) {
     return folder + tail;
 }
 
-bool copy_data(HANDLE in, HANDLE out) {
+// Each piece written is told to the caller, who may stop the copy before the next one while
+// data is still to come.
+bool copy_data(HANDLE in, HANDLE out, const CopyProgress* progress, uint64_t size) {
+    uint64_t copied = 0;
     std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
     if (!buf) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -182,10 +185,17 @@ bool copy_data(HANDLE in, HANDLE out) {
             }
             done += put;
         }
+        copied += got;
+        if (progress && progress->piece && !progress->piece(progress->context, got) &&
+            copied < size) {
+            SetLastError(ERROR_CANCELLED);
+            return false;
+        }
     }
 }
 
-bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
+bool copy_file(const char* src, const char* dst, bool fail_if_exists,
+               const CopyProgress* progress) {
     std::wstring from = wide_path(src), to = wide_path(dst);
     Handle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -223,7 +233,8 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
 
     DWORD attrs = info.dwFileAttributes & kCopiedAttributes;
     bool ok =
-        copy_data(in.get(), out.get()) &&
+        copy_data(in.get(), out.get(), progress,
+                  (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow) &&
         SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime) &&
         FlushFileBuffers(out.get()) && keep_file() && out.close() &&
         SetFileAttributesW(temp.c_str(), attrs ? attrs : FILE_ATTRIBUTE_NORMAL) &&

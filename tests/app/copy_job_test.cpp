@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/copia.h"
 #include "platform/fs.h"
@@ -31,7 +33,7 @@ struct Job : CopyState {
 
 // Replaces the system copy for one test.
 struct CopyHook {
-    using Fn = bool (*)(const char*, const char*, bool);
+    using Fn = decltype(platform::FsOps::copy);
     Fn saved = platform::fs_ops().copy;
     explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
     ~CopyHook() { platform::fs_ops().copy = saved; }
@@ -88,7 +90,9 @@ TEST(CopyJob, FailuresEndTheJobWithTheirText) {
 
     // The first failed copy stops every file after it, at every level.
     static int copies;
-    CopyHook hook([](const char*, const char*, bool) { return ++copies, false; });
+    CopyHook hook([](const char*, const char*, bool, const platform::CopyProgress*) {
+        return ++copies, false;
+    });
     const std::string dst = lib(t / "dst");
     Job fail(t / "src", dst);
     EXPECT_FALSE(CopiaFicheros(&fail));
@@ -110,9 +114,9 @@ TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {
 
     static CopyState* running;
     static CopyHook::Fn real = platform::fs_ops().copy;
-    CopyHook hook([](const char* s, const char* d, bool f) {
-        running->Monitor.cancelado = true; // pressed while this file is being copied
-        return real(s, d, f);
+    CopyHook hook([](const char* s, const char* d, bool f, const platform::CopyProgress* p) {
+        running->Monitor.cancelado = true; // pressed during the file's only piece
+        return real(s, d, f, p);
     });
     Job copy(t / "src", lib(t / "dst"));
     running = &copy;
@@ -131,4 +135,49 @@ TEST(CopyJob, DestinationInsideTheSourceIsCopiedOnce) {
     }
     EXPECT_EQ(read_all(t / "src" / "sub" / "out" / "sub" / "b.bin"), std::string(5000, 'b'));
     EXPECT_FALSE(sfs::exists(t / "src" / "sub" / "out" / "sub" / "out"));
+}
+
+TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
+    TempDir t;
+    sfs::create_directories(t / "src");
+    const int64_t size = 9 * 1024 * 1024 + 5; // several pieces on every copy path
+    write_file(t / "src" / "big", pattern(size));
+
+    // Records the done count after each piece and presses Cancel at piece cancel_at.
+    static CopyState* running;
+    static std::vector<int64_t> seen;
+    static size_t cancel_at;
+    static const platform::CopyProgress* inner;
+    static CopyHook::Fn real = platform::fs_ops().copy;
+    CopyHook hook([](const char* s, const char* d, bool f, const platform::CopyProgress* p) {
+        inner = p;
+        const platform::CopyProgress spy{[](void*, uint64_t n) {
+                                             if (seen.size() + 1 == cancel_at)
+                                                 running->Monitor.cancelado = true;
+                                             const bool go_on = inner->piece(inner->context, n);
+                                             seen.push_back(running->Monitor.hecho.load());
+                                             return go_on;
+                                         },
+                                         nullptr};
+        return real(s, d, f, &spy);
+    });
+    for (size_t cancel : {0, 1}) {
+        Job j(t / "src", lib(t / (cancel ? "cancelled" : "dst")));
+        running = &j;
+        seen.clear();
+        cancel_at = cancel;
+        EXPECT_TRUE(CopiaFicheros(&j));
+        EXPECT_TRUE(j.TextoError.is_empty());
+        EXPECT_EQ(j.Monitor.hecho.load(), size);
+        if (cancel) {
+            EXPECT_EQ(seen.size(), 1u); // nothing after the piece under way
+            EXPECT_TRUE(entries(t / "cancelled").empty());
+        } else {
+            ASSERT_GE(seen.size(), 3u);
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+            EXPECT_GT(seen.front(), 0);
+            EXPECT_LT(seen.front(), size);
+            EXPECT_EQ(read_all(t / "dst" / "big"), pattern(size));
+        }
+    }
 }

@@ -38,10 +38,11 @@ std::vector<std::string> Params(const sfs::path& src, const sfs::path& dst) {
 }
 
 // A copy that takes a while per file, so the test can act while the job runs.
-bool (*real_copy)(const char*, const char*, bool) = platform::fs_ops().copy;
-bool SlowCopy(const char* src, const char* dst, bool fail_if_exists) {
+auto real_copy = platform::fs_ops().copy;
+bool SlowCopy(const char* src, const char* dst, bool fail_if_exists,
+              const platform::CopyProgress* progress) {
     platform::sleep_ms(20);
-    return real_copy(src, dst, fail_if_exists);
+    return real_copy(src, dst, fail_if_exists, progress);
 }
 
 } // namespace

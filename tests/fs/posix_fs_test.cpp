@@ -13,6 +13,7 @@
 
 #include "fs/fs.h"
 #include "fs/iterator.h"
+#include "platform/fs.h"
 #include "platform/posix/calls.h"
 #include "scratch.h"
 
@@ -172,6 +173,44 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_TRUE(DuplicaFichero(src, at(t / "late"), false));
     EXPECT_EQ(read_all(t / "late"), data);
     EXPECT_EQ(entries(t.path), expected);
+}
+
+// A copy stopped between two pieces writes nothing more and leaves nothing, named or not; the
+// pieces told add up to the file, and a stop asked for after the last one comes too late.
+TEST(PosixCopy, StopBetweenPieces) {
+    TempDir t;
+    const size_t size = 5 * 1024 * 1024 + 3; // six pieces of the read loop
+    write_file(t / "src", pattern(size));
+    const DString src = at(t / "src"), dst = at(t / "dst");
+    CallsGuard guard;
+    auto& calls = platform::posix_calls();
+    static int writes, stop_after;
+    static uint64_t told;
+    calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EXDEV>(); };
+    calls.write = [](int fd, const void* b, size_t n) {
+        ++writes;
+        return ::write(fd, b, n);
+    };
+    const platform::CopyProgress progress{[](void*, uint64_t n) {
+                                              told += n;
+                                              return writes < stop_after;
+                                          },
+                                          nullptr};
+    for (bool unnamed : {true, false}) {
+        calls.open = unnamed ? guard.saved.open : open_without_tmpfile;
+        writes = 0;
+        stop_after = 2;
+        EXPECT_FALSE(DuplicaFichero(src, dst, true, &progress));
+        EXPECT_EQ(UltimoErrorSistema(), static_cast<unsigned long>(ECANCELED));
+        EXPECT_EQ(writes, 2);
+        EXPECT_EQ(entries(t.path), Names{"src"});
+    }
+    writes = 0;
+    told = 0;
+    stop_after = 6;
+    EXPECT_TRUE(DuplicaFichero(src, dst, true, &progress));
+    EXPECT_EQ(told, size);
+    EXPECT_EQ(read_all(t / "dst"), pattern(size));
 }
 
 // A destination file system that fills up half-way: the copy fails and leaves nothing.
