@@ -1,6 +1,9 @@
 #include "app/copia.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "file/fichero.h"
 #include "fs/fs.h"
@@ -32,6 +35,27 @@ bool EsDestino(const CopyState* w, const DString& carpeta) {
 
 DString ErrorCopia(const DString& origen, const DString& destino) {
     return DString("Error copying file: ") + origen + " to " + destino;
+}
+
+// A name with its ASCII letters in lower case: two source names that differ only so land on
+// one name where the destination ignores case (FAT, Windows).
+std::string FoldedCase(const char* nombre) {
+    std::string s(nombre);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Whether the destination folder lists both names exactly, case included: where case is
+// ignored it holds only one entry for the two.
+bool BothListed(const DString& carpeta, const std::string& a, const char* b) {
+    bool seen_a = false, seen_b = false;
+    TIteradorFitx it(carpeta + "*.*");
+    while (it.Siguiente() && !(seen_a && seen_b)) {
+        seen_a = seen_a || a == it.ruta.Nombre();
+        seen_b = seen_b || std::strcmp(it.ruta.Nombre(), b) == 0;
+    }
+    return seen_a && seen_b;
 }
 
 // The progress of one file's copy, piece by piece. The pieces advance the monitor up to the
@@ -129,6 +153,9 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
     if (!w->destino_conocido)
         w->destino_conocido = platform::folder_id(destino.c_str(), w->destino_id);
 
+    // The file names of this folder met so far, by their folded form: a second name of the
+    // same form may find the first one's file at the destination, where case is ignored.
+    std::unordered_map<std::string, std::string> seen_names;
     TIteradorFitx it(origen + "\\*.*");
     while (it.Siguiente() && ok && !Cancelado(w)) {
         const char* nombre = it.ruta.Nombre();
@@ -138,6 +165,12 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
         if (it.es_carpeta) {
             if (EsDestino(w, it.ruta)) continue;
             ok = CopiaCarpeta(w, it.ruta, destino_entrada, error);
+        } else if (auto first = seen_names.emplace(FoldedCase(nombre), nombre);
+                   !first.second && ExisteFichero(destino_entrada) &&
+                   !BothListed(destino, first.first->second, nombre)) {
+            // The two names share one file there: a collision, not a file to keep.
+            ok = false;
+            error = ErrorCopia(it.ruta, destino_entrada);
         } else {
             ok = CopiaFichero(w, it.ruta, destino_entrada, error);
         }

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -148,21 +149,35 @@ bool remove_file(const char* path) {
 
 bool copy_now(const char* src, const char* dst, bool fail_if_exists);
 
-// A link and an unlink stand in for an exclusive rename where the file system refuses it.
-bool link_then_unlink(const std::string& from, const std::string& to) {
-    if (sys().linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) return false;
-    sys().unlink(from.c_str());
-    return true;
+// The file system does not offer the call at all (FAT, some network shares). EPERM is how a
+// link is refused where the file system has no links.
+bool refused(int err) {
+    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EPERM;
 }
 
-bool refused(int err) {
-    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
+// Gives a file a new name without replacing one that exists: the exclusive rename; where it
+// is refused, a link and an unlink; where links are refused too, an existence check and a
+// plain rename. That last one can race with another process that makes the same name
+// between the check and the rename; nothing better exists on such file systems.
+bool rename_exclusive(const std::string& from, const std::string& to) {
+    if (sys().rename_noreplace(from.c_str(), to.c_str()) == 0) return true;
+    if (!refused(errno)) return false;
+    if (sys().linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) {
+        sys().unlink(from.c_str());
+        return true;
+    }
+    if (!refused(errno)) return false;
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return sys().rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool move_file(const char* src, const char* dst) {
     std::string from = native_path(src), to = native_path(dst);
-    if (sys().rename_noreplace(from.c_str(), to.c_str()) == 0) return true;
-    if (refused(errno)) return link_then_unlink(from, to);
+    if (rename_exclusive(from, to)) return true;
     if (errno == EXDEV) {
         // Another file system: a complete copy first, then the original goes.
         if (!copy_now(src, dst, true)) return false;
@@ -485,8 +500,7 @@ bool publish(TempFile& t, const std::string& folder, const std::string& to, bool
         if (t.name.empty()) return false;
     }
     if (replace) return sys().rename(t.name.c_str(), to.c_str()) == 0;
-    if (sys().rename_noreplace(t.name.c_str(), to.c_str()) == 0) return true;
-    return refused(errno) && link_then_unlink(t.name, to);
+    return rename_exclusive(t.name, to);
 }
 
 // ---- group commit ----
@@ -526,11 +540,20 @@ Batch& batch() {
 
 // The data of every pending file reaches the disk: one syncfs per file system, or, where it
 // is refused or fails, an fsync of each file on it, which also tells which file failed.
+// On a FUSE file system syncfs may answer success without the file system's own process
+// having written anything: there each file is flushed on its own.
+bool syncfs_trusted(int fd) {
+    constexpr long kFuseMagic = 0x65735546;
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) != 0 || fs.f_type != kFuseMagic;
+}
+
 void make_durable(std::vector<Pending>& list, std::vector<char>& durable) {
     std::vector<char> done(list.size(), 0);
     for (size_t i = 0; i < list.size(); ++i) {
         if (done[i]) continue;
-        const bool whole = sys().syncfs(list[i].t.fd.get()) == 0;
+        const int fd = list[i].t.fd.get();
+        const bool whole = syncfs_trusted(fd) && sys().syncfs(fd) == 0;
         for (size_t j = i; j < list.size(); ++j) {
             if (done[j] || list[j].dev != list[i].dev) continue;
             done[j] = 1;
@@ -606,9 +629,13 @@ bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer,
     const bool known = ::fstat(t.fd.get(), &out) == 0;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     Pieces pieces(t.fd.get(), progress, static_cast<uint64_t>(st.st_size));
-    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev, pieces) &&
-              sys().fchmod(t.fd.get(), st.st_mode & 0777) == 0 &&
-              sys().futimens(t.fd.get(), times) == 0;
+    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev, pieces);
+    // Permissions and times are best effort: a file system without them (FAT has no modes
+    // and refuses fchmod) still gets the data, which is what matters.
+    if (ok) {
+        sys().fchmod(t.fd.get(), st.st_mode & 0777);
+        sys().futimens(t.fd.get(), times);
+    }
     Batch& b = batch();
     if (ok && defer && known && b.depth > 0 && b.pending.size() < kMaxPending) {
         Pending p;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -181,3 +183,38 @@ TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
         }
     }
 }
+
+#ifndef _WIN32
+// A FAT file system as a user's USB stick: no modes, no links, no unnamed files, and names
+// that ignore case. Two source names that differ only in case collide there; everything else
+// copies, with no stray file left behind.
+TEST(CopyJob, FatStick) {
+    if (std::system("command -v mkfs.vfat >/dev/null && command -v fusefat >/dev/null") != 0)
+        GTEST_SKIP() << "no mkfs.vfat or fusefat";
+    TempDir t;
+    sfs::create_directories(t / "mnt");
+    const std::string tp = t.path.string();
+    if (std::system(("dd if=/dev/zero of='" + tp + "/img' bs=1M count=16 status=none && " +
+                     "mkfs.vfat '" + tp + "/img' >/dev/null && fusefat -o rw+ '" + tp + "/img' '" +
+                     tp + "/mnt' >/dev/null 2>&1")
+                        .c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a FAT image";
+    sfs::create_directories(t / "src" / "sub");
+    write_file(t / "src" / "sub" / "big", pattern(3 * 1024 * 1024 + 7));
+    write_file(t / "src" / "Mixed.Txt", "m");
+    Job fine(t / "src", lib(t / "mnt" / "out"));
+    EXPECT_TRUE(CopiaFicheros(&fine)) << fine.TextoError.str();
+    EXPECT_EQ(read_all(t / "mnt" / "out" / "sub" / "big"), pattern(3 * 1024 * 1024 + 7));
+    EXPECT_EQ(entries(t / "mnt" / "out"), (std::set<std::string>{"Mixed.Txt", "sub"}));
+
+    write_file(t / "src" / "MIXED.TXT", "M"); // lands on Mixed.Txt, on the next run too
+    for (const char* dst : {"out", "fresh"}) {
+        Job clash(t / "src", lib(t / "mnt" / dst));
+        EXPECT_FALSE(CopiaFicheros(&clash)) << dst;
+        EXPECT_EQ(clash.TextoError.str().rfind("Error copying file: ", 0), 0u);
+        const auto names = entries(t / "mnt" / dst);
+        EXPECT_EQ(names.count("Mixed.Txt") + names.count("MIXED.TXT"), 1u) << dst;
+    }
+    std::system(("fusermount -u '" + tp + "/mnt'").c_str());
+}
+#endif

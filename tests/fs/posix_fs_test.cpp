@@ -147,6 +147,14 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_EQ(read_all(t / "c2"), data);
     EXPECT_TRUE(MueveFichero(at(t / "c2"), at(t / "c3")));
     EXPECT_FALSE(MueveFichero(at(t / "c3"), old));
+    // No links either (FAT): an existence check, then a plain rename; modes are refused.
+    calls.linkat = [](int, const char*, int, const char*, int) { return fail_with<EPERM>(); };
+    calls.fchmod = [](int, mode_t) { return fail_with<ENOSYS>(); };
+    EXPECT_TRUE(DuplicaFichero(src, at(t / "c5"), true));
+    EXPECT_FALSE(DuplicaFichero(src, old, true));
+    EXPECT_EQ(read_all(t / "old"), "old");
+    EXPECT_EQ(read_all(t / "c5"), data);
+    expected.insert("c5");
 
     // Without /proc the unnamed file is linked by its descriptor.
     calls = guard.saved;
