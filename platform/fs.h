@@ -84,4 +84,8 @@ struct FsOps {
 
 FsOps& fs_ops();
 
+// Raises the process's soft limit of open files to its hard limit where there is one;
+// returns the limit now in force.
+unsigned long raise_open_file_limit();
+
 } // namespace platform

@@ -3,10 +3,12 @@
 // survive a listing and a copy. A backslash inside a native name travels as U+F05C.
 #include <dirent.h>
 #include <fnmatch.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -360,15 +362,17 @@ std::string temp_name(const std::string& folder) {
     return name;
 }
 
+int open_or_commit(const char* path, int flags, mode_t mode);
+
 bool open_temp(const std::string& folder, TempFile& t) {
-    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    int fd = open_or_commit(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
         t.fd.reset(fd);
         return true;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = temp_name(folder);
-        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        fd = open_or_commit(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0) {
             t.fd.reset(fd);
             t.name = name;
@@ -518,10 +522,21 @@ struct Pending {
 };
 
 // A commit is asked for at either limit; past the hard one copies are made at once, so that
-// a caller that never commits cannot run out of file descriptors.
+// a caller that never commits cannot run out of file descriptors. Each pending copy holds a
+// descriptor, so the hard limit also leaves room below the process's limit for the
+// listings, the source file and the temporary file under way.
 constexpr size_t kFullFiles = 128;
 constexpr uint64_t kFullBytes = 64 << 20;
 constexpr size_t kMaxPending = 256;
+constexpr size_t kSpareDescriptors = 12;
+
+size_t pending_limit() {
+    static const size_t limit = [] {
+        const unsigned long open = raise_open_file_limit();
+        return open > kSpareDescriptors ? std::min(kMaxPending, open - kSpareDescriptors) : 0;
+    }();
+    return limit;
+}
 
 bool commit_pending(std::vector<Pending>& list, BatchFailure* failed);
 
@@ -529,6 +544,8 @@ struct Batch {
     int depth = 0;
     uint64_t bytes = 0;
     std::vector<Pending> pending;
+    bool failed = false;  // a commit between two reports could not name a copy:
+    BatchFailure failure; // the first such one
     // A thread that ends with copies pending still names them.
     ~Batch() { commit_pending(pending, nullptr); }
 };
@@ -586,13 +603,35 @@ void batch_begin() {
 
 bool batch_full() {
     const Batch& b = batch();
-    return b.pending.size() >= kFullFiles || b.bytes >= kFullBytes;
+    return b.pending.size() >= std::min(kFullFiles, pending_limit()) || b.bytes >= kFullBytes;
 }
 
 bool batch_commit(BatchFailure* failed) {
     Batch& b = batch();
     b.bytes = 0;
-    return commit_pending(b.pending, failed);
+    bool ok = commit_pending(b.pending, failed);
+    if (b.failed) { // an earlier commit made for want of descriptors failed
+        if (failed) *failed = std::move(b.failure);
+        b.failed = false;
+        ok = false;
+    }
+    return ok;
+}
+
+// An open that finds the process out of descriptors commits the pending copies, which
+// frees theirs, and tries once more; a copy that could not be named then is reported at the
+// next commit.
+int open_or_commit(const char* path, int flags, mode_t mode) {
+    int fd = sys().open(path, flags, mode);
+    Batch& b = batch();
+    if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || b.pending.empty()) return fd;
+    BatchFailure failure;
+    if (!commit_pending(b.pending, &failure) && !b.failed) {
+        b.failed = true;
+        b.failure = std::move(failure);
+    }
+    b.bytes = 0;
+    return sys().open(path, flags, mode);
 }
 
 bool batch_end(BatchFailure* failed) {
@@ -608,7 +647,7 @@ bool batch_end(BatchFailure* failed) {
 bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer,
               const CopyProgress* progress) {
     std::string from = native_path(src), to = native_path(dst);
-    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    Fd in(open_or_commit(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (in.get() < 0) return false;
     struct stat st {};
     if (::fstat(in.get(), &st) != 0) return false;
@@ -637,7 +676,7 @@ bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer,
         sys().futimens(t.fd.get(), times);
     }
     Batch& b = batch();
-    if (ok && defer && known && b.depth > 0 && b.pending.size() < kMaxPending) {
+    if (ok && defer && known && b.depth > 0 && b.pending.size() < pending_limit()) {
         Pending p;
         p.t = std::move(t);
         p.folder = std::move(folder);
@@ -669,6 +708,20 @@ bool copy_file(const char* src, const char* dst, bool fail_if_exists,
 }
 
 } // namespace
+
+unsigned long raise_open_file_limit() {
+    struct rlimit lim {};
+    if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+    if (lim.rlim_cur < lim.rlim_max) {
+        rlim_t wanted = lim.rlim_max;
+        for (; wanted > lim.rlim_cur; wanted /= 2) { // unlimited may not be accepted
+            struct rlimit raised = {wanted, lim.rlim_max};
+            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) break;
+        }
+        lim.rlim_cur = std::max(wanted, lim.rlim_cur);
+    }
+    return lim.rlim_cur == RLIM_INFINITY ? ~0ul : static_cast<unsigned long>(lim.rlim_cur);
+}
 
 PosixCalls& posix_calls() {
     static PosixCalls calls{sys_open, ::read,     ::write,  sys_copy_range,       ::fsync,

@@ -267,6 +267,11 @@ bool batch_end(BatchFailure*) {
 
 } // namespace
 
+// Kernel handles have no per-process limit worth raising.
+unsigned long raise_open_file_limit() {
+    return 1ul << 24;
+}
+
 FsOps& fs_ops() {
     static FsOps ops{attributes, drive_mask,  remove_file, move_file,    make_folder,
                      copy_file,  last_error,  find_first,  find_next,    find_close,
