@@ -27,10 +27,10 @@ void PonDetalle(CopyState* w, const DString& detalle) {
 }
 
 // The destination folder met while walking the source: it is not walked into.
-bool EsDestino(const CopyState* w, const DString& carpeta) {
-    if (!w->destino_conocido) return false;
+bool IsDestination(const CopyState* w, const DString& carpeta) {
+    if (!w->destination_known) return false;
     platform::FolderId id;
-    return platform::folder_id(carpeta.c_str(), id) && id == w->destino_id;
+    return platform::folder_id(carpeta.c_str(), id) && id == w->destination_id;
 }
 
 DString ErrorCopia(const DString& origen, const DString& destino) {
@@ -91,7 +91,7 @@ bool TareaCopia(void* arg, DString*, TMonitorProc*) {
 bool CopiaFicheros(CopyState* w) {
     // A destination that exists already is known before the scan; one made by the copy is
     // learnt when it is made.
-    w->destino_conocido = platform::folder_id(w->DirDestino.c_str(), w->destino_id);
+    w->destination_known = platform::folder_id(w->DirDestino.c_str(), w->destination_id);
 
     PonPaso(w, "Preparing to copy files...");
     const int64_t total = TamanoCarpeta(w, w->DirOrigen);
@@ -104,17 +104,15 @@ bool CopiaFicheros(CopyState* w) {
     // A Cancel during the scan ends the job here: nothing is copied.
     if (!Cancelado(w)) {
         w->Monitor.PonTotal(total);
-        // The copies are named in groups, each group after one sync of the destination;
-        // the last group, also after a failure or a Cancel, before the job ends.
-        TLoteCopias lote;
-        struct EnUso {
-            CopyState* w;
-            ~EnUso() { w->lote = nullptr; }
-        } en_uso{w};
-        w->lote = &lote;
+        // The copies are flushed and named in groups apart from the copying; the job ends
+        // only once the last of them, also after a failure or a Cancel, has its name.
+        CopyCommitter committer;
+        w->committer = &committer;
         ok = CopiaCarpeta(w, w->DirOrigen, w->DirDestino, w->TextoError);
         DString origen, destino;
-        if (!lote.Confirma(origen, destino) && ok) {
+        const bool named = committer.Finish(origen, destino);
+        w->committer = nullptr;
+        if (!named && ok) {
             ok = false;
             w->TextoError = ErrorCopia(origen, destino);
         }
@@ -131,7 +129,7 @@ int64_t TamanoCarpeta(CopyState* w, const DString& carpeta) {
     while (it.Siguiente()) {
         if (it.ruta.Nombre()[0] != '.') {
             if (it.es_carpeta) {
-                if (!EsDestino(w, it.ruta)) suma += TamanoCarpeta(w, it.ruta);
+                if (!IsDestination(w, it.ruta)) suma += TamanoCarpeta(w, it.ruta);
             } else {
                 suma += TamanoFichero(it.ruta);
             }
@@ -150,8 +148,8 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
             return false;
         }
     }
-    if (!w->destino_conocido)
-        w->destino_conocido = platform::folder_id(destino.c_str(), w->destino_id);
+    if (!w->destination_known)
+        w->destination_known = platform::folder_id(destino.c_str(), w->destination_id);
 
     // The file names of this folder met so far, by their folded form: a second name of the
     // same form may find the first one's file at the destination, where case is ignored.
@@ -163,7 +161,7 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
         TStringNomFitx destino_entrada;
         destino_entrada.Une(destino.c_str(), nombre);
         if (it.es_carpeta) {
-            if (EsDestino(w, it.ruta)) continue;
+            if (IsDestination(w, it.ruta)) continue;
             ok = CopiaCarpeta(w, it.ruta, destino_entrada, error);
         } else if (auto first = seen_names.emplace(FoldedCase(nombre), nombre);
                    !first.second && ExisteFichero(destino_entrada) &&
@@ -190,13 +188,11 @@ bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, D
                 ok = false;
                 error = ErrorCopia(origen, destino);
             }
-        } else if (w->lote && w->lote->Lleno()) {
-            // The copy that could not be named may be an earlier one of the group.
-            DString fallo_origen, fallo_destino;
-            if (!w->lote->Confirma(fallo_origen, fallo_destino)) {
-                ok = false;
-                error = ErrorCopia(fallo_origen, fallo_destino);
-            }
+        } else if (DString fallo_origen, fallo_destino;
+                   w->committer && w->committer->Failed(fallo_origen, fallo_destino)) {
+            // An earlier copy could not be named: that failure ends the job.
+            ok = false;
+            error = ErrorCopia(fallo_origen, fallo_destino);
         }
     }
     w->Monitor.Avanza(progress.size - progress.shown);

@@ -1,5 +1,6 @@
 #include "fs/fs.h"
 
+#include "fs/commit.h"
 #include "fs/path.h"
 #include "platform/fs.h"
 
@@ -25,6 +26,8 @@ uint32_t attributes_of(const DString& path) {
 } // namespace
 
 bool ExisteFichero(const DString& path) {
+    CopyCommitter* committer = CopyCommitter::OnThisThread();
+    if (committer && committer->Waiting(path)) return true;
     if (!drive_present(TStringNomFitx(path))) return false;
     uint32_t a = ops().attributes(path.c_str(), path.get_codepage());
     return a != platform::kAttrInvalid && !(a & platform::kAttrDirectory);
@@ -50,7 +53,9 @@ bool BorraFichero(const DString& path) {
 
 bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
                     const platform::CopyProgress* progress) {
-    return ops().copy(src.c_str(), dst.c_str(), fail_if_exists, progress);
+    CopyCommitter* committer = CopyCommitter::OnThisThread();
+    if (committer && fail_if_exists) return committer->Copy(src, dst, progress);
+    return CopyNow(src, dst, fail_if_exists, progress);
 }
 
 bool MueveFichero(const DString& src, const DString& dst) {

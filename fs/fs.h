@@ -7,6 +7,7 @@ namespace platform {
 struct CopyProgress;
 }
 
+// A copy that waits for its name in this thread's CopyCommitter counts as existing.
 bool ExisteFichero(const DString& path);
 bool ExisteCarpeta(const DString& path, bool carpeta_de);
 bool EsSoloLectura(const DString& path);
@@ -14,7 +15,7 @@ bool EsOculto(const DString& path);
 bool BorraFichero(const DString& path);
 // Copies content, last-write time and permissions. The destination name appears only when
 // the whole copy is on disk; with fail_if_exists an existing file is never replaced. While a
-// TLoteCopias is open on this thread (fs/batch.h), the name appears at its next commit.
+// CopyCommitter is open on this thread (fs/commit.h), such a copy is named by it, later.
 // progress, when given, hears of each piece written and may stop the copy between two
 // pieces (platform/fs.h).
 bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,

@@ -149,7 +149,7 @@ bool remove_file(const char* path) {
     return sys().unlink(native_path(path).c_str()) == 0;
 }
 
-bool copy_now(const char* src, const char* dst, bool fail_if_exists);
+bool copy_now(const char* src, const char* dst);
 
 // The file system does not offer the call at all (FAT, some network shares). EPERM is how a
 // link is refused where the file system has no links.
@@ -182,7 +182,7 @@ bool move_file(const char* src, const char* dst) {
     if (rename_exclusive(from, to)) return true;
     if (errno == EXDEV) {
         // Another file system: a complete copy first, then the original goes.
-        if (!copy_now(src, dst, true)) return false;
+        if (!copy_now(src, dst)) return false;
         sys().unlink(from.c_str());
         return true;
     }
@@ -362,17 +362,15 @@ std::string temp_name(const std::string& folder) {
     return name;
 }
 
-int open_or_commit(const char* path, int flags, mode_t mode);
-
 bool open_temp(const std::string& folder, TempFile& t) {
-    int fd = open_or_commit(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
         t.fd.reset(fd);
         return true;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = temp_name(folder);
-        fd = open_or_commit(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0) {
             t.fd.reset(fd);
             t.name = name;
@@ -427,6 +425,8 @@ class Pieces {
         }
         return true;
     }
+
+    uint64_t total() const { return static_cast<uint64_t>(written_); }
 
   private:
     static constexpr off_t kStretch = 32 << 20;
@@ -507,56 +507,63 @@ bool publish(TempFile& t, const std::string& folder, const std::string& to, bool
     return rename_exclusive(t.name, to);
 }
 
-// ---- group commit ----
-// A copy made while a batch is open keeps its complete, unnamed file open here instead of
-// syncing and naming it at once. The commit syncs each file system once for all of them and
-// then names them: names still appear only over data that is on disk, and a crash before the
-// commit leaves nothing under any destination name.
+// ---- staged copies ----
+// A staged copy keeps its complete file open, unnamed (or under its hidden temporary name),
+// until it is made durable and named; a crash before that leaves nothing under its name.
 
-struct Pending {
+struct Staged {
     TempFile t;
     std::string folder, to; // native
     bool replace = false;
     dev_t dev = 0;
-    BatchFailure paths; // as the caller gave them
 };
 
-// A commit is asked for at either limit; past the hard one copies are made at once, so that
-// a caller that never commits cannot run out of file descriptors. Each pending copy holds a
-// descriptor, so the hard limit also leaves room below the process's limit for the
-// listings, the source file and the temporary file under way.
-constexpr size_t kFullFiles = 128;
-constexpr uint64_t kFullBytes = 64 << 20;
-constexpr size_t kMaxPending = 256;
-constexpr size_t kSpareDescriptors = 12;
+void discard_staged(StagedFile file);
 
-size_t pending_limit() {
-    static const size_t limit = [] {
-        const unsigned long open = raise_open_file_limit();
-        return open > kSpareDescriptors ? std::min(kMaxPending, open - kSpareDescriptors) : 0;
-    }();
-    return limit;
+StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
+                 const CopyProgress* progress, uint64_t* bytes) {
+    auto s = std::make_unique<Staged>();
+    std::string from = native_path(src);
+    s->to = native_path(dst);
+    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
+    if (in.get() < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) return nullptr;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    struct stat existing {};
+    if (fail_if_exists && ::lstat(s->to.c_str(), &existing) == 0) {
+        errno = EEXIST; // answered early; the naming checks again
+        return nullptr;
+    }
+    s->folder = parent_of(s->to);
+    s->replace = !fail_if_exists;
+    if (!open_temp(s->folder, s->t)) return nullptr;
+    struct stat out {};
+    const bool known = ::fstat(s->t.fd.get(), &out) == 0;
+    s->dev = out.st_dev;
+    Pieces pieces(s->t.fd.get(), progress, static_cast<uint64_t>(st.st_size));
+    if (!transfer(in.get(), s->t.fd.get(), known && out.st_dev == st.st_dev, pieces)) {
+        discard_staged(s.release());
+        return nullptr;
+    }
+    // Permissions and times are best effort: a file system without them (FAT has no modes
+    // and refuses fchmod) still gets the data, which is what matters.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    sys().fchmod(s->t.fd.get(), st.st_mode & 0777);
+    sys().futimens(s->t.fd.get(), times);
+    if (bytes) *bytes = pieces.total();
+    return s.release();
 }
 
-bool commit_pending(std::vector<Pending>& list, BatchFailure* failed);
-
-struct Batch {
-    int depth = 0;
-    uint64_t bytes = 0;
-    std::vector<Pending> pending;
-    bool failed = false;  // a commit between two reports could not name a copy:
-    BatchFailure failure; // the first such one
-    // A thread that ends with copies pending still names them.
-    ~Batch() { commit_pending(pending, nullptr); }
-};
-
-Batch& batch() {
-    thread_local Batch b;
-    return b;
+void discard_staged(StagedFile file) {
+    std::unique_ptr<Staged> s(static_cast<Staged*>(file));
+    KeepErrno keep;
+    if (!s->t.name.empty()) sys().unlink(s->t.name.c_str());
 }
 
-// The data of every pending file reaches the disk: one syncfs per file system, or, where it
-// is refused or fails, an fsync of each file on it, which also tells which file failed.
 // On a FUSE file system syncfs may answer success without the file system's own process
 // having written anything: there each file is flushed on its own.
 bool syncfs_trusted(int fd) {
@@ -565,146 +572,47 @@ bool syncfs_trusted(int fd) {
     return ::fstatfs(fd, &fs) != 0 || fs.f_type != kFuseMagic;
 }
 
-void make_durable(std::vector<Pending>& list, std::vector<char>& durable) {
-    std::vector<char> done(list.size(), 0);
-    for (size_t i = 0; i < list.size(); ++i) {
+// One syncfs per file system that holds several of the files, or, for a single file and
+// where syncfs is refused, untrusted or fails, an fsync of each file, which also tells which
+// file failed.
+void make_durable(StagedFile* files, size_t count, bool* durable) {
+    std::vector<char> done(count, 0);
+    for (size_t i = 0; i < count; ++i) {
         if (done[i]) continue;
-        const int fd = list[i].t.fd.get();
-        const bool whole = syncfs_trusted(fd) && sys().syncfs(fd) == 0;
-        for (size_t j = i; j < list.size(); ++j) {
-            if (done[j] || list[j].dev != list[i].dev) continue;
+        const auto* first = static_cast<Staged*>(files[i]);
+        const int fd = first->t.fd.get();
+        size_t on_dev = 0;
+        for (size_t j = i; j < count; ++j)
+            on_dev += static_cast<Staged*>(files[j])->dev == first->dev;
+        const bool whole = on_dev > 1 && syncfs_trusted(fd) && sys().syncfs(fd) == 0;
+        for (size_t j = i; j < count; ++j) {
+            const auto* s = static_cast<Staged*>(files[j]);
+            if (done[j] || s->dev != first->dev) continue;
             done[j] = 1;
-            durable[j] = whole || sys().fsync(list[j].t.fd.get()) == 0;
+            durable[j] = whole || sys().fsync(s->t.fd.get()) == 0;
         }
     }
 }
 
-bool commit_pending(std::vector<Pending>& list, BatchFailure* failed) {
-    if (list.empty()) return true;
-    std::vector<Pending> work;
-    work.swap(list);
-    std::vector<char> durable(work.size(), 0);
-    make_durable(work, durable);
-    bool ok = true;
-    for (size_t i = 0; i < work.size(); ++i) {
-        Pending& p = work[i];
-        if (durable[i] && publish(p.t, p.folder, p.to, p.replace)) continue;
-        KeepErrno keep;
-        if (!p.t.name.empty()) sys().unlink(p.t.name.c_str());
-        if (ok && failed) *failed = std::move(p.paths);
-        ok = false;
-    }
-    return ok; // the files close with work
-}
-
-void batch_begin() {
-    ++batch().depth;
-}
-
-bool batch_full() {
-    const Batch& b = batch();
-    return b.pending.size() >= std::min(kFullFiles, pending_limit()) || b.bytes >= kFullBytes;
-}
-
-bool batch_commit(BatchFailure* failed) {
-    Batch& b = batch();
-    b.bytes = 0;
-    bool ok = commit_pending(b.pending, failed);
-    if (b.failed) { // an earlier commit made for want of descriptors failed
-        if (failed) *failed = std::move(b.failure);
-        b.failed = false;
-        ok = false;
-    }
-    return ok;
-}
-
-// An open that finds the process out of descriptors commits the pending copies, which
-// frees theirs, and tries once more; a copy that could not be named then is reported at the
-// next commit.
-int open_or_commit(const char* path, int flags, mode_t mode) {
-    int fd = sys().open(path, flags, mode);
-    Batch& b = batch();
-    if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || b.pending.empty()) return fd;
-    BatchFailure failure;
-    if (!commit_pending(b.pending, &failure) && !b.failed) {
-        b.failed = true;
-        b.failure = std::move(failure);
-    }
-    b.bytes = 0;
-    return sys().open(path, flags, mode);
-}
-
-bool batch_end(BatchFailure* failed) {
-    const bool ok = batch_commit(failed);
-    Batch& b = batch();
-    if (b.depth > 0) --b.depth;
-    return ok;
-}
-
-// ---- the copy ----
-
-// The copy itself; with defer and a batch open, the complete file waits for the commit.
-bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer,
-              const CopyProgress* progress) {
-    std::string from = native_path(src), to = native_path(dst);
-    Fd in(open_or_commit(from.c_str(), O_RDONLY | O_CLOEXEC, 0));
-    if (in.get() < 0) return false;
-    struct stat st {};
-    if (::fstat(in.get(), &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
-    struct stat existing {};
-    if (fail_if_exists && ::lstat(to.c_str(), &existing) == 0) {
-        errno = EEXIST; // answered early; the final step checks again
-        return false;
-    }
-
-    std::string folder = parent_of(to);
-    TempFile t;
-    if (!open_temp(folder, t)) return false;
-    struct stat out {};
-    const bool known = ::fstat(t.fd.get(), &out) == 0;
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    Pieces pieces(t.fd.get(), progress, static_cast<uint64_t>(st.st_size));
-    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev, pieces);
-    // Permissions and times are best effort: a file system without them (FAT has no modes
-    // and refuses fchmod) still gets the data, which is what matters.
-    if (ok) {
-        sys().fchmod(t.fd.get(), st.st_mode & 0777);
-        sys().futimens(t.fd.get(), times);
-    }
-    Batch& b = batch();
-    if (ok && defer && known && b.depth > 0 && b.pending.size() < pending_limit()) {
-        Pending p;
-        p.t = std::move(t);
-        p.folder = std::move(folder);
-        p.to = std::move(to);
-        p.replace = !fail_if_exists;
-        p.dev = out.st_dev;
-        p.paths.src = src;
-        p.paths.dst = dst;
-        b.pending.push_back(std::move(p));
-        b.bytes += static_cast<uint64_t>(st.st_size);
+bool name_staged(StagedFile file) {
+    auto* s = static_cast<Staged*>(file);
+    if (publish(s->t, s->folder, s->to, s->replace)) {
+        delete s;
         return true;
     }
-    ok = ok && sys().fsync(t.fd.get()) == 0 && publish(t, folder, to, !fail_if_exists);
-    if (!ok && !t.name.empty()) {
-        KeepErrno keep;
-        sys().unlink(t.name.c_str());
-    }
-    return ok;
+    discard_staged(s);
+    return false;
 }
 
-// Used by the move, which deletes its source right after: that copy must be named at once.
-bool copy_now(const char* src, const char* dst, bool fail_if_exists) {
-    return copy_one(src, dst, fail_if_exists, false, nullptr);
-}
-
-bool copy_file(const char* src, const char* dst, bool fail_if_exists,
-               const CopyProgress* progress) {
-    return copy_one(src, dst, fail_if_exists, true, progress);
+// The move to another file system: the copy made durable and named at once.
+bool copy_now(const char* src, const char* dst) {
+    StagedFile f = stage(src, dst, true, nullptr, nullptr);
+    if (!f) return false;
+    bool durable = false;
+    make_durable(&f, 1, &durable);
+    if (durable) return name_staged(f);
+    discard_staged(f);
+    return false;
 }
 
 } // namespace
@@ -730,10 +638,14 @@ PosixCalls& posix_calls() {
     return calls;
 }
 
+bool out_of_descriptors(unsigned long error) {
+    return error == EMFILE || error == ENFILE;
+}
+
 FsOps& fs_ops() {
-    static FsOps ops{attributes, drive_mask,  remove_file, move_file,    make_folder,
-                     copy_file,  last_error,  find_first,  find_next,    find_close,
-                     write_time, batch_begin, batch_full,  batch_commit, batch_end};
+    static FsOps ops{attributes, drive_mask,   remove_file, move_file,     make_folder,
+                     last_error, find_first,   find_next,   find_close,    write_time,
+                     stage,      make_durable, name_staged, discard_staged};
     return ops;
 }
 

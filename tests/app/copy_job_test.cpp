@@ -38,12 +38,12 @@ struct Job : CopyState {
     }
 };
 
-// Replaces the system copy for one test.
-struct CopyHook {
-    using Fn = decltype(platform::FsOps::copy);
-    Fn saved = platform::fs_ops().copy;
-    explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
-    ~CopyHook() { platform::fs_ops().copy = saved; }
+// Replaces the system's copy step for one test.
+struct StageHook {
+    using Fn = decltype(platform::FsOps::stage);
+    Fn saved = platform::fs_ops().stage;
+    explicit StageHook(Fn f) { platform::fs_ops().stage = f; }
+    ~StageHook() { platform::fs_ops().stage = saved; }
 };
 
 } // namespace
@@ -97,9 +97,8 @@ TEST(CopyJob, FailuresEndTheJobWithTheirText) {
 
     // The first failed copy stops every file after it, at every level.
     static int copies;
-    CopyHook hook([](const char*, const char*, bool, const platform::CopyProgress*) {
-        return ++copies, false;
-    });
+    StageHook hook([](const char*, const char*, bool, const platform::CopyProgress*,
+                      uint64_t*) -> platform::StagedFile { return ++copies, nullptr; });
     const std::string dst = lib(t / "dst");
     Job fail(t / "src", dst);
     EXPECT_FALSE(CopiaFicheros(&fail));
@@ -120,11 +119,12 @@ TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {
     EXPECT_FALSE(sfs::exists(t / "dst"));
 
     static CopyState* running;
-    static CopyHook::Fn real = platform::fs_ops().copy;
-    CopyHook hook([](const char* s, const char* d, bool f, const platform::CopyProgress* p) {
-        running->Monitor.cancelado = true; // pressed during the file's only piece
-        return real(s, d, f, p);
-    });
+    static StageHook::Fn real = platform::fs_ops().stage;
+    StageHook hook(
+        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* n) {
+            running->Monitor.cancelado = true; // pressed during the file's only piece
+            return real(s, d, f, p, n);
+        });
     Job copy(t / "src", lib(t / "dst"));
     running = &copy;
     EXPECT_TRUE(CopiaFicheros(&copy));
@@ -155,19 +155,20 @@ TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
     static std::vector<int64_t> seen;
     static size_t cancel_at;
     static const platform::CopyProgress* inner;
-    static CopyHook::Fn real = platform::fs_ops().copy;
-    CopyHook hook([](const char* s, const char* d, bool f, const platform::CopyProgress* p) {
-        inner = p;
-        const platform::CopyProgress spy{[](void*, uint64_t n) {
-                                             if (seen.size() + 1 == cancel_at)
-                                                 running->Monitor.cancelado = true;
-                                             const bool go_on = inner->piece(inner->context, n);
-                                             seen.push_back(running->Monitor.hecho.load());
-                                             return go_on;
-                                         },
-                                         nullptr};
-        return real(s, d, f, &spy);
-    });
+    static StageHook::Fn real = platform::fs_ops().stage;
+    StageHook hook(
+        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
+            inner = p;
+            const platform::CopyProgress spy{[](void*, uint64_t n) {
+                                                 if (seen.size() + 1 == cancel_at)
+                                                     running->Monitor.cancelado = true;
+                                                 const bool go_on = inner->piece(inner->context, n);
+                                                 seen.push_back(running->Monitor.hecho.load());
+                                                 return go_on;
+                                             },
+                                             nullptr};
+            return real(s, d, f, &spy, bytes);
+        });
     for (size_t cancel : {0, 1}) {
         Job j(t / "src", lib(t / (cancel ? "cancelled" : "dst")));
         running = &j;

@@ -38,11 +38,11 @@ std::vector<std::string> Params(const sfs::path& src, const sfs::path& dst) {
 }
 
 // A copy that takes a while per file, so the test can act while the job runs.
-auto real_copy = platform::fs_ops().copy;
-bool SlowCopy(const char* src, const char* dst, bool fail_if_exists,
-              const platform::CopyProgress* progress) {
+auto real_stage = platform::fs_ops().stage;
+platform::StagedFile SlowStage(const char* src, const char* dst, bool fail_if_exists,
+                               const platform::CopyProgress* progress, uint64_t* bytes) {
     platform::sleep_ms(20);
-    return real_copy(src, dst, fail_if_exists, progress);
+    return real_stage(src, dst, fail_if_exists, progress, bytes);
 }
 
 } // namespace
@@ -92,7 +92,7 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     sfs::create_directories(t / "src");
     for (int i = 0; i < 50; ++i)
         write_file(t / "src" / std::to_string(i), "x");
-    platform::fs_ops().copy = SlowCopy;
+    platform::fs_ops().stage = SlowStage;
 
     AppRun cancel;
     cancel.app.before_tick = [](gui::NullApplication& a, int tick) {
@@ -115,5 +115,5 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
     close.Go(Params(t / "src", t / "dst2"));
     EXPECT_TRUE(close.app.boxes.empty());
     EXPECT_EQ(close.code, 0);
-    platform::fs_ops().copy = real_copy;
+    platform::fs_ops().stage = real_stage;
 }

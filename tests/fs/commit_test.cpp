@@ -1,0 +1,91 @@
+// The committer: copies are named only over flushed data, a waiting copy's name counts as
+// taken, the first copy that cannot be named is the one reported, and a process killed at any
+// flush or naming leaves no name over missing data.
+#include "fs/commit.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "fs/fs.h"
+#include "scratch.h"
+
+using namespace fstest;
+
+namespace {
+
+// A scratch folder with the sources a, b, c and an empty destination folder dst.
+struct Tree : TempDir {
+    Tree() {
+        sfs::create_directories(path / "dst");
+        for (char c : std::string("abc"))
+            write_file(path / std::string(1, c), std::string("data ") + c);
+    }
+    DString src(char c) const { return at(path / std::string(1, c)); }
+    DString dst(char c) const { return at(path / "dst" / std::string(1, c)); }
+    bool copy(char c) const { return DuplicaFichero(src(c), dst(c), true); }
+    std::set<std::string> names() const { return entries(path / "dst"); }
+};
+
+// Holds every flush until released, so that copies stay waiting.
+std::atomic<bool> hold{false};
+auto real_durable = platform::fs_ops().make_durable;
+void held_durable(platform::StagedFile* f, size_t n, bool* durable) {
+    while (hold.load())
+        std::this_thread::yield();
+    real_durable(f, n, durable);
+}
+
+struct OpsGuard {
+    platform::FsOps saved = platform::fs_ops();
+    ~OpsGuard() { platform::fs_ops() = saved; }
+};
+
+} // namespace
+
+TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
+    Tree t;
+    OpsGuard guard;
+    platform::fs_ops().make_durable = held_durable;
+    DString o, d;
+    {
+        hold = true;
+        CopyCommitter committer;
+        ASSERT_TRUE(t.copy('a'));
+        EXPECT_TRUE(ExisteFichero(t.dst('a')));
+        EXPECT_FALSE(t.copy('a')); // refused at once, not when named
+        EXPECT_TRUE(t.names().empty());
+        EXPECT_FALSE(committer.Failed(o, d));
+        hold = false;
+        EXPECT_TRUE(committer.Finish(o, d));
+        EXPECT_EQ(t.names(), (std::set<std::string>{"a"}));
+    }
+    EXPECT_FALSE(t.copy('a'));
+    EXPECT_EQ(read_all(t.path / "dst" / "a"), "data a");
+
+    // A name taken meanwhile is never replaced and is the failure reported; the rest go on.
+    // Data that may not be on disk is never named.
+    sfs::remove(t.path / "dst" / "a");
+    hold = true;
+    CopyCommitter committer;
+    ASSERT_TRUE(t.copy('a') && t.copy('b'));
+    write_file(t.path / "dst" / "a", "taken");
+    static int flushed;
+    flushed = 0;
+    platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t n, bool* durable) {
+        held_durable(f, n, durable);
+        for (size_t i = 0; i < n; ++i)
+            durable[i] = durable[i] && ++flushed != 3; // c's data fails to reach the disk
+    };
+    hold = false;
+    ASSERT_TRUE(t.copy('c'));
+    EXPECT_FALSE(committer.Finish(o, d));
+    EXPECT_EQ(o.str(), t.src('a').str());
+    EXPECT_EQ(d.str(), t.dst('a').str());
+    EXPECT_EQ(read_all(t.path / "dst" / "a"), "taken");
+    EXPECT_EQ(t.names(), (std::set<std::string>{"a", "b"}));
+}
