@@ -143,10 +143,14 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
     bool ok = true;
     if (destino.is_empty() || destino.char_at(destino.length() - 1) != '\\') destino.append('\\');
     if (!ExisteCarpeta(destino, true)) {
-        if (!CreaCarpeta(destino)) {
+        // A folder that another run made meanwhile is as good as one made here.
+        if (!CreaCarpeta(destino) && !ExisteCarpeta(destino, true)) {
             error = DString("Error creating folder:") + destino;
             return false;
         }
+    } else {
+        // What a killed run left behind goes before this one adds to the folder.
+        RemoveStaleTemporaries(destino);
     }
     if (!w->destination_known)
         w->destination_known = platform::folder_id(destino.c_str(), w->destination_id);

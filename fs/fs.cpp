@@ -3,6 +3,7 @@
 #include "fs/commit.h"
 #include "fs/path.h"
 #include "platform/fs.h"
+#include "platform/temp_name.h"
 
 namespace {
 platform::FsOps& ops() {
@@ -60,6 +61,19 @@ bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
 
 bool MueveFichero(const DString& src, const DString& dst) {
     return ops().move(src.c_str(), dst.c_str());
+}
+
+void RemoveStaleTemporaries(const DString& folder) {
+    DString base = folder;
+    if (base.is_empty() || base.char_at(base.length() - 1) != '\\') base.append('\\');
+    platform::FindRecord rec;
+    platform::FindHandle search = ops().find_first((base + ".lumbrake-*.tmp").c_str(), &rec);
+    if (!search) return;
+    do {
+        if (!(rec.attributes & platform::kAttrDirectory) && platform::stale_temp_file(rec.name))
+            ops().remove((base + rec.name).c_str());
+    } while (ops().find_next(search, &rec));
+    ops().find_close(search);
 }
 
 bool CreaCarpeta(const DString& path) {

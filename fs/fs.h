@@ -22,6 +22,9 @@ bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
                     const platform::CopyProgress* progress = nullptr);
 // Never replaces an existing file.
 bool MueveFichero(const DString& src, const DString& dst);
+// Removes from folder the hidden temporary files of copies that this host's processes left
+// when they died (platform/temp_name.h); those of other hosts and of running processes stay.
+void RemoveStaleTemporaries(const DString& folder);
 // Creates the last component of path only (its parent must exist).
 bool CreaCarpeta(const DString& path);
 // The system's error code of the last failed call on this thread.

@@ -23,6 +23,7 @@
 #include "platform/fs.h"
 #include "platform/native_path.h"
 #include "platform/posix/calls.h"
+#include "platform/temp_name.h"
 
 namespace platform {
 namespace {
@@ -352,14 +353,7 @@ struct TempFile {
 };
 
 std::string temp_name(const std::string& folder) {
-    static std::atomic<unsigned> counter{0};
-    char tail[64];
-    std::snprintf(tail, sizeof tail, ".lumbrake-%ld-%u.tmp", static_cast<long>(::getpid()),
-                  counter.fetch_add(1));
-    std::string name(folder);
-    if (name != "/") name += '/';
-    name += tail;
-    return name;
+    return (folder == "/" ? folder : folder + "/") + temp_file_name();
 }
 
 bool open_temp(const std::string& folder, TempFile& t) {

@@ -11,6 +11,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/temp_name.h"
 #include "platform/win32/wide_path.h"
 
 namespace platform {
@@ -157,10 +158,8 @@ std::wstring folder_of(const std::wstring& path) {
 }
 
 std::wstring temp_name(const std::wstring& folder) {
-    static std::atomic<unsigned> counter{0};
-    wchar_t tail[64];
-    swprintf(tail, 64, L"\\.lumbrake-%lu-%u.tmp", GetCurrentProcessId(), counter.fetch_add(1));
-    return folder + tail;
+    const std::string name = temp_file_name(); // letters, digits and ".-" only
+    return folder + L"\\" + std::wstring(name.begin(), name.end());
 }
 
 // Each piece written is told to the caller, who may stop the copy before the next one while
@@ -204,7 +203,7 @@ struct Staged {
     bool replace = false;
     bool doomed = false;
     bool set_doom(bool on) {
-        FILE_DISPOSITION_INFO doom{on ? TRUE : FALSE};
+        FILE_DISPOSITION_INFO doom{static_cast<BOOLEAN>(on)};
         return SetFileInformationByHandle(out.get(), FileDispositionInfo, &doom, sizeof doom) != 0;
     }
 };

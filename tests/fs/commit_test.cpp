@@ -70,10 +70,6 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     // A name taken meanwhile is never replaced and is the failure reported; the rest go on.
     // Data that may not be on disk is never named.
     sfs::remove(t.path / "dst" / "a");
-    hold = true;
-    CopyCommitter committer;
-    ASSERT_TRUE(t.copy('a') && t.copy('b'));
-    write_file(t.path / "dst" / "a", "taken");
     static int flushed;
     flushed = 0;
     platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t n, bool* durable) {
@@ -81,6 +77,10 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
         for (size_t i = 0; i < n; ++i)
             durable[i] = durable[i] && ++flushed != 3; // c's data fails to reach the disk
     };
+    hold = true;
+    CopyCommitter committer;
+    ASSERT_TRUE(t.copy('a') && t.copy('b'));
+    write_file(t.path / "dst" / "a", "taken");
     hold = false;
     ASSERT_TRUE(t.copy('c'));
     EXPECT_FALSE(committer.Finish(o, d));
@@ -89,3 +89,82 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     EXPECT_EQ(read_all(t.path / "dst" / "a"), "taken");
     EXPECT_EQ(t.names(), (std::set<std::string>{"a", "b"}));
 }
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/posix/calls.h"
+
+namespace {
+
+int kill_at, events;
+void count_and_maybe_die() {
+    if (++events == kill_at) ::kill(::getpid(), SIGKILL);
+}
+
+// Copies every file of src that dst lacks, as the job does, through a committer.
+void CopyMissing(const sfs::path& src, const sfs::path& dst) {
+    RemoveStaleTemporaries(at(dst));
+    CopyCommitter committer;
+    for (auto& e : sfs::directory_iterator(src)) {
+        const DString to = at(dst / e.path().filename());
+        if (!ExisteFichero(to)) DuplicaFichero(at(e.path()), to, true);
+    }
+}
+
+} // namespace
+
+// A run killed at its Nth flush or Nth naming, with unnamed or hidden temporary files, and then
+// run again: the destination holds the source's files, whole, and nothing else.
+TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
+    TempDir t;
+    sfs::create_directories(t / "src");
+    for (int i = 0; i < 12; ++i)
+        write_file(t / "src" / ("f" + std::to_string(i)), pattern(1000 * i * i));
+    const auto source = entries(t / "src");
+    int run = 0;
+    for (bool at_naming : {false, true}) {
+        for (bool unnamed : {true, false}) {
+            for (int n : {1, 2, 4}) {
+                const sfs::path dst = t / ("dst" + std::to_string(run++));
+                sfs::create_directories(dst);
+                const pid_t child = fork();
+                if (child == 0) {
+                    kill_at = n;
+                    if (at_naming) {
+                        static auto real = platform::fs_ops().name_staged;
+                        platform::fs_ops().name_staged = [](platform::StagedFile f) {
+                            count_and_maybe_die();
+                            return real(f);
+                        };
+                    } else {
+                        platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t count,
+                                                             bool* durable) {
+                            count_and_maybe_die();
+                            real_durable(f, count, durable);
+                        };
+                    }
+                    if (!unnamed)
+                        platform::posix_calls().open = [](const char* p, int flags, mode_t m) {
+                            if ((flags & O_TMPFILE) == O_TMPFILE) return errno = EOPNOTSUPP, -1;
+                            return ::open(p, flags, m);
+                        };
+                    CopyMissing(t / "src", dst);
+                    _exit(0);
+                }
+                int status = 0;
+                waitpid(child, &status, 0);
+                // Groups adapt, so a run may make fewer than n flushes; the first is certain.
+                ASSERT_TRUE(WIFSIGNALED(status) || n > 1) << run;
+                CopyMissing(t / "src", dst);
+                EXPECT_EQ(entries(dst), source) << run;
+                for (const auto& name : source)
+                    EXPECT_EQ(read_all(dst / name), read_all(t / "src" / name)) << name;
+            }
+        }
+    }
+}
+#endif
