@@ -187,8 +187,9 @@ bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, D
     if (!ExisteFichero(destino)) {
         const platform::CopyProgress pieces{FileProgress::Piece, &progress};
         if (!DuplicaFichero(origen, destino, true, &pieces)) {
-            // A copy stopped by Cancel left nothing behind and is no failure.
-            if (!progress.stopped) {
+            // A copy stopped by Cancel left nothing behind and is no failure; nor is one
+            // whose name another run has taken meanwhile: that file counts as there already.
+            if (!progress.stopped && !ExisteFichero(destino)) {
                 ok = false;
                 error = ErrorCopia(origen, destino);
             }

@@ -16,6 +16,14 @@ constexpr uint64_t kMostBytes = 256ull << 20;
 
 thread_local CopyCommitter* open_here = nullptr;
 
+// A path with its ASCII letters in lower case: where names ignore case, two paths that differ
+// only so name one file.
+std::string Folded(std::string path) {
+    for (char& c : path)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return path;
+}
+
 platform::FsOps& ops() {
     return platform::fs_ops();
 }
@@ -137,10 +145,19 @@ void CopyCommitter::Run() {
         ops().make_durable(files.data(), files.size(), durable.get());
         std::vector<char> named(group.size(), 0);
         for (size_t i = 0; i < group.size(); ++i) {
-            if (durable[i])
-                named[i] = ops().name_staged(group[i].file);
-            else
+            if (!durable[i]) {
                 ops().discard_staged(group[i].file);
+                continue;
+            }
+            named[i] = ops().name_staged(group[i].file);
+            // A name that another process gave a file meanwhile counts as a file that was
+            // there already; one that this committer gave (under another case, where case
+            // is ignored) is a collision.
+            const std::string folded = Folded(group[i].dst);
+            if (!named[i] && platform::name_taken(ops().last_error()))
+                named[i] = made_.count(folded) == 0;
+            else if (named[i])
+                made_.insert(folded);
         }
 
         lock.lock();

@@ -7,8 +7,9 @@
 // only over data on disk, and a crash before leaves nothing under it.
 //
 // While a copy waits, ExisteFichero counts its name as taken and a second copy to that name
-// is refused at once. Copies that may replace a file, and every copy made on another thread,
-// stay immediate.
+// is refused at once. A name that another process takes meanwhile counts as a file that was
+// there already, as the copy job wants it when two runs share a destination. Copies that may
+// replace a file, and every copy made on another thread, stay immediate.
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +68,7 @@ class CopyCommitter {
     uint64_t queued_bytes_ = 0;
     bool closing_ = false, failed_ = false;
     std::string failed_src_, failed_dst_;
-    CopyCommitter* outer_; // the committer open on this thread before this one
+    std::unordered_set<std::string> made_; // names given, folded; the committer thread's own
+    CopyCommitter* outer_;                 // the committer open on this thread before this one
     std::thread thread_;
 };

@@ -84,5 +84,7 @@ FsOps& fs_ops();
 unsigned long raise_open_file_limit();
 // Whether a system error code says that the process or the system has no descriptor left.
 bool out_of_descriptors(unsigned long error);
+// Whether a system error code says that a name is taken by an existing file.
+bool name_taken(unsigned long error);
 
 } // namespace platform

@@ -636,6 +636,10 @@ bool out_of_descriptors(unsigned long error) {
     return error == EMFILE || error == ENFILE;
 }
 
+bool name_taken(unsigned long error) {
+    return error == EEXIST;
+}
+
 FsOps& fs_ops() {
     static FsOps ops{attributes, drive_mask,   remove_file, move_file,     make_folder,
                      last_error, find_first,   find_next,   find_close,    write_time,

@@ -288,6 +288,10 @@ bool out_of_descriptors(unsigned long error) {
     return error == ERROR_TOO_MANY_OPEN_FILES;
 }
 
+bool name_taken(unsigned long error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
 FsOps& fs_ops() {
     static FsOps ops{attributes, drive_mask,   remove_file, move_file,     make_folder,
                      last_error, find_first,   find_next,   find_close,    write_time,
