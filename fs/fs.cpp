@@ -67,7 +67,8 @@ void RemoveStaleTemporaries(const DString& folder) {
     DString base = folder;
     if (base.is_empty() || base.char_at(base.length() - 1) != '\\') base.append('\\');
     platform::FindRecord rec;
-    platform::FindHandle search = ops().find_first((base + ".lumbrake-*.tmp").c_str(), &rec);
+    platform::FindHandle search =
+        ops().find_first((base + platform::kTempFilePattern).c_str(), &rec);
     if (!search) return;
     do {
         if (!(rec.attributes & platform::kAttrDirectory) && platform::stale_temp_file(rec.name))

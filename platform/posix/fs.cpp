@@ -590,6 +590,9 @@ void make_durable(StagedFile* files, size_t count, bool* durable) {
 
 bool name_staged(StagedFile file) {
     auto* s = static_cast<Staged*>(file);
+    // A file with a temporary name is renamed by name: closed first, it is never a file
+    // still open when another run's rename replaces it (which FUSE keeps as a hidden file).
+    if (!s->t.name.empty()) s->t.fd.reset();
     if (publish(s->t, s->folder, s->to, s->replace)) {
         delete s;
         return true;

@@ -3,31 +3,18 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <fstream>
 
 namespace platform {
-namespace {
-
-std::string letters_and_digits(const std::string& text, size_t most) {
-    std::string out;
-    for (char c : text)
-        if (std::isalnum(static_cast<unsigned char>(c)) && out.size() < most) out += c;
-    return out.empty() ? "0" : out;
-}
-
-} // namespace
 
 ProcessIdentity this_process() {
     static const ProcessIdentity machine = [] {
         ProcessIdentity id;
         char host[256] = {};
         ::gethostname(host, sizeof host - 1);
-        id.host = letters_and_digits(host, 24);
-        std::string boot;
-        std::ifstream("/proc/sys/kernel/random/boot_id") >> boot;
-        id.boot = letters_and_digits(boot, 12);
+        id.host = host;
+        std::ifstream("/proc/sys/kernel/random/boot_id") >> id.boot;
         return id;
     }();
     ProcessIdentity me = machine;

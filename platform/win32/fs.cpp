@@ -158,7 +158,7 @@ std::wstring folder_of(const std::wstring& path) {
 }
 
 std::wstring temp_name(const std::wstring& folder) {
-    const std::string name = temp_file_name(); // letters, digits and ".-" only
+    const std::string name = temp_file_name(); // ASCII only
     return folder + L"\\" + std::wstring(name.begin(), name.end());
 }
 

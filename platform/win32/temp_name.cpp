@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cctype>
-
 namespace platform {
 
 // Windows has no boot identity at hand; a file left from before a restart whose process
@@ -14,10 +12,7 @@ ProcessIdentity this_process() {
         char host[MAX_COMPUTERNAME_LENGTH + 1] = {};
         DWORD size = sizeof host;
         GetComputerNameA(host, &size);
-        for (const char* p = host; *p; ++p)
-            if (std::isalnum(static_cast<unsigned char>(*p))) id.host += *p;
-        if (id.host.empty()) id.host = "0";
-        id.boot = "0";
+        id.host = host;
         id.process = GetCurrentProcessId();
         return id;
     }();
