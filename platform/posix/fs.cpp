@@ -356,15 +356,17 @@ std::string temp_name(const std::string& folder) {
     return (folder == "/" ? folder : folder + "/") + temp_file_name();
 }
 
-bool open_temp(const std::string& folder, TempFile& t) {
-    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+// The file is made with the source's permissions, so that no fchmod is needed where the
+// process's umask leaves them as they are.
+bool open_temp(const std::string& folder, TempFile& t, mode_t mode) {
+    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0) {
         t.fd.reset(fd);
         return true;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = temp_name(folder);
-        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
         if (fd >= 0) {
             t.fd.reset(fd);
             t.name = name;
@@ -421,6 +423,8 @@ class Pieces {
     }
 
     uint64_t total() const { return static_cast<uint64_t>(written_); }
+    // All of the size that the source had when it was opened is copied.
+    bool complete() const { return size_ > 0 && total() >= size_; }
 
   private:
     static constexpr off_t kStretch = 32 << 20;
@@ -447,6 +451,7 @@ bool read_write_loop(int in, int out, Pieces& pieces) {
         if (!write_all(out, buf.get(), static_cast<size_t>(r)) ||
             !pieces.written(static_cast<size_t>(r)))
             return false;
+        if (pieces.complete()) return true;
     }
 }
 
@@ -458,6 +463,7 @@ bool transfer(int in, int out, bool same_fs, Pieces& pieces) {
             ssize_t n = sys().copy_range(in, out, kRangeChunk);
             if (n > 0) {
                 if (!pieces.written(static_cast<size_t>(n))) return false;
+                if (pieces.complete()) return true; // no call just to learn of the end
                 continue;
             }
             if (n == 0) return true;
@@ -514,6 +520,16 @@ struct Staged {
 
 void discard_staged(StagedFile file);
 
+// Read once: umask has no call that only reads it.
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(022);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
                  const CopyProgress* progress, uint64_t* bytes) {
     auto s = std::make_unique<Staged>();
@@ -527,14 +543,12 @@ StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
         errno = EISDIR;
         return nullptr;
     }
-    struct stat existing {};
-    if (fail_if_exists && ::lstat(s->to.c_str(), &existing) == 0) {
-        errno = EEXIST; // answered early; the naming checks again
-        return nullptr;
-    }
+    // An existing destination is not looked for here: the caller has just asked (the copy
+    // job does), and the naming refuses it in any case.
     s->folder = parent_of(s->to);
     s->replace = !fail_if_exists;
-    if (!open_temp(s->folder, s->t)) return nullptr;
+    const mode_t mode = st.st_mode & 0777;
+    if (!open_temp(s->folder, s->t, mode)) return nullptr;
     struct stat out {};
     const bool known = ::fstat(s->t.fd.get(), &out) == 0;
     s->dev = out.st_dev;
@@ -546,7 +560,7 @@ StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
     // Permissions and times are best effort: a file system without them (FAT has no modes
     // and refuses fchmod) still gets the data, which is what matters.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    sys().fchmod(s->t.fd.get(), st.st_mode & 0777);
+    if ((mode & ~process_umask()) != mode) sys().fchmod(s->t.fd.get(), mode);
     sys().futimens(s->t.fd.get(), times);
     if (bytes) *bytes = pieces.total();
     return s.release();

@@ -58,7 +58,7 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
         ASSERT_TRUE(t.copy('a'));
         EXPECT_TRUE(ExisteFichero(t.dst('a')));
         EXPECT_FALSE(t.copy('a')); // refused at once, not when named
-        EXPECT_TRUE(t.names().empty());
+        EXPECT_EQ(t.names().count("a"), 0u); // a hidden temporary name at most
         EXPECT_FALSE(committer.Failed(o, d));
         hold = false;
         EXPECT_TRUE(committer.Finish(o, d));
