@@ -1,6 +1,7 @@
 #include "fs/commit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,8 @@ constexpr size_t kMostFiles = 1024;
 // Data not yet flushed that may wait: enough for the copying thread to run ahead of a
 // flush, little enough that one flush stays short.
 constexpr uint64_t kMostBytes = 256ull << 20;
+// How long a lone copy waits for others to share its flush.
+constexpr std::chrono::milliseconds kGather{5};
 
 thread_local CopyCommitter* open_here = nullptr;
 
@@ -65,6 +68,7 @@ CopyCommitter* CopyCommitter::OnThisThread() {
 }
 
 bool CopyCommitter::Failed(DString& src, DString& dst) {
+    if (!any_failed_.load(std::memory_order_acquire)) return false; // without the lock
     std::lock_guard<std::mutex> lock(mutex_);
     if (!failed_) return false;
     src = failed_src_.c_str();
@@ -107,6 +111,7 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
         file = ops().stage(src.c_str(), dst.c_str(), true, progress, &bytes);
     }
     if (!file) return false;
+    bool wake = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         room_.wait(lock, [&] {
@@ -116,9 +121,16 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
         queue_.push_back({file, src.str(), dst.str(), bytes});
         waiting_names_.insert(dst.str());
         queued_bytes_ += bytes;
+        // The committer needs a nudge for a first copy and once a group is full; between
+        // the two it would only wake to go back to sleep.
+        wake = queue_.size() == 1 || GroupReady();
     }
-    work_.notify_one();
+    if (wake) work_.notify_one();
     return true;
+}
+
+bool CopyCommitter::GroupReady() const {
+    return queue_.size() >= max_files_ / 2 || queued_bytes_ >= kMostBytes / 2;
 }
 
 void CopyCommitter::Run() {
@@ -126,7 +138,10 @@ void CopyCommitter::Run() {
     for (;;) {
         work_.wait(lock, [&] { return !queue_.empty() || closing_; });
         if (queue_.empty()) return;
-        // What arrived while the last group was named is the next group.
+        // A flush costs about the same for one file as for many: a first arrival waits a
+        // moment for company. After that, what arrived while the last group was flushed and
+        // named is the next group.
+        work_.wait_for(lock, kGather, [&] { return closing_ || GroupReady(); });
         std::vector<Item> group;
         uint64_t bytes = 0;
         while (!queue_.empty() && (group.empty() || bytes < kMostBytes)) {
@@ -165,6 +180,7 @@ void CopyCommitter::Run() {
             waiting_names_.erase(group[i].dst);
             if (!named[i] && !failed_) {
                 failed_ = true;
+                any_failed_.store(true, std::memory_order_release);
                 failed_src_ = std::move(group[i].src);
                 failed_dst_ = std::move(group[i].dst);
             }

@@ -10,6 +10,7 @@
 // is refused at once. A name that another process takes meanwhile counts as a file that was
 // there already, as the copy job wants it when two runs share a destination. Copies that may
 // replace a file, and every copy made on another thread, stay immediate.
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,8 @@ class CopyCommitter {
         uint64_t bytes;
     };
     void Run();
+    // Enough waits to fill a group: no need to wait for more. Under the lock.
+    bool GroupReady() const;
     // Waits until nothing is queued or being named.
     void Drain(std::unique_lock<std::mutex>& lock);
 
@@ -67,6 +70,7 @@ class CopyCommitter {
     size_t in_flight_ = 0;                          // being flushed and named
     uint64_t queued_bytes_ = 0;
     bool closing_ = false, failed_ = false;
+    std::atomic<bool> any_failed_{false}; // failed_, for a look without the lock
     std::string failed_src_, failed_dst_;
     std::unordered_set<std::string> made_; // names given, folded; the committer thread's own
     CopyCommitter* outer_;                 // the committer open on this thread before this one
