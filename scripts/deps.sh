@@ -2,7 +2,8 @@
 # Installs what the build, the tests and the tool need on Debian 12. Safe to run again.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format
-      g++-mingw-w64-x86-64-posix wine64 genisoimage fuseiso rsync time util-linux)
+      g++-mingw-w64-x86-64-posix wine64 genisoimage fuseiso rsync time util-linux
+      fusefat dosfstools bc strace)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
