@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#ifndef _WIN32
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -222,27 +217,5 @@ TEST(CopyJob, FatStick) {
         EXPECT_EQ(names.count("Mixed.Txt") + names.count("MIXED.TXT"), 1u) << dst;
     }
     std::system(("fusermount -u '" + tp + "/mnt'").c_str());
-}
-
-// A process allowed 16 open files still copies a tree of many files in several folders.
-TEST(CopyJob, FewDescriptors) {
-    TempDir t;
-    for (int d = 0; d < 6; ++d) {
-        sfs::create_directories(t / "src" / std::to_string(d) / "deeper");
-        for (int f = 0; f < 50; ++f) {
-            write_file(t / "src" / std::to_string(d) / std::to_string(f), std::to_string(f));
-            write_file(t / "src" / std::to_string(d) / "deeper" / std::to_string(f), "x");
-        }
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        const struct rlimit few = {16, 16};
-        Job j(t / "src", lib(t / "dst"));
-        _exit(setrlimit(RLIMIT_NOFILE, &few) == 0 && CopiaFicheros(&j) ? 0 : 1);
-    }
-    int status = 1;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(files_below(t / "dst"), 600);
 }
 #endif
