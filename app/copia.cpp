@@ -1,8 +1,14 @@
 #include "app/copia.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
 #include "file/fichero.h"
 #include "fs/fs.h"
 #include "fs/iterator.h"
+#include "platform/fs.h"
 #include "platform/shown_path.h"
 
 namespace {
@@ -22,10 +28,10 @@ void PonDetalle(CopyState* w, const DString& detalle) {
 }
 
 // The destination folder met while walking the source: it is not walked into.
-bool EsDestino(const CopyState* w, const DString& carpeta) {
-    if (!w->destino_conocido) return false;
+bool IsDestination(const CopyState* w, const DString& carpeta) {
+    if (!w->destination_known) return false;
     platform::FolderId id;
-    return platform::folder_id(carpeta.c_str(), id) && id == w->destino_id;
+    return platform::folder_id(carpeta.c_str(), id) && id == w->destination_id;
 }
 
 // A path as the person reading the window or a message expects it on this system.
@@ -71,6 +77,48 @@ DString ReadError(const DString& carpeta) {
     return DString("Error reading folder: ") + Shown(carpeta);
 }
 
+// A name with its ASCII letters in lower case: two source names that differ only so land on
+// one name where the destination ignores case (FAT, Windows).
+std::string FoldedCase(const char* nombre) {
+    std::string s(nombre);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Whether the destination folder lists both names exactly, case included: where case is
+// ignored it holds only one entry for the two.
+bool BothListed(const DString& carpeta, const std::string& a, const char* b) {
+    bool seen_a = false, seen_b = false;
+    TIteradorFitx it(carpeta + "*.*");
+    while (it.Siguiente() && !(seen_a && seen_b)) {
+        seen_a = seen_a || a == it.ruta.Nombre();
+        seen_b = seen_b || std::strcmp(it.ruta.Nombre(), b) == 0;
+    }
+    return seen_a && seen_b;
+}
+
+// The progress of one file's copy, piece by piece. The pieces advance the monitor up to the
+// size counted for the file in the scan's way, so the file's total is its size whatever the
+// copy finds; a Cancel stops the copy before its next piece.
+struct FileProgress {
+    CopyState* w;
+    int64_t size;
+    int64_t shown = 0;
+    bool stopped = false;
+
+    static bool Piece(void* context, uint64_t bytes) {
+        auto* p = static_cast<FileProgress*>(context);
+        const int64_t step = std::min<int64_t>(static_cast<int64_t>(bytes), p->size - p->shown);
+        if (step > 0) {
+            p->w->Monitor.Avanza(step);
+            p->shown += step;
+        }
+        p->stopped = Cancelado(p->w);
+        return !p->stopped;
+    }
+};
+
 } // namespace
 
 bool TareaCopia(void* arg, DString*, TMonitorProc*) {
@@ -83,7 +131,7 @@ bool TareaCopia(void* arg, DString*, TMonitorProc*) {
 bool CopiaFicheros(CopyState* w) {
     // A destination that exists already is known before the scan; one made by the copy is
     // learnt when it is made.
-    w->destino_conocido = platform::folder_id(w->DirDestino.c_str(), w->destino_id);
+    w->destination_known = platform::folder_id(w->DirDestino.c_str(), w->destination_id);
 
     {
         TIteradorFitx origen(w->DirOrigen + "\\*.*");
@@ -102,17 +150,15 @@ bool CopiaFicheros(CopyState* w) {
     // A Cancel during the scan ends the job here: nothing is copied.
     if (!Cancelado(w)) {
         w->Monitor.PonTotal(total);
-        // The copies are named in groups, each group after one sync of the destination;
-        // the last group, also after a failure or a Cancel, before the job ends.
-        TLoteCopias lote;
-        struct EnUso {
-            CopyState* w;
-            ~EnUso() { w->lote = nullptr; }
-        } en_uso{w};
-        w->lote = &lote;
+        // The copies are flushed and named in groups apart from the copying; the job ends
+        // only once the last of them, also after a failure or a Cancel, has its name.
+        CopyCommitter committer;
+        w->committer = &committer;
         ok = CopiaCarpeta(w, w->DirOrigen, w->DirDestino, w->TextoError);
         DString origen, destino;
-        if (!lote.Confirma(origen, destino) && ok) {
+        const bool named = committer.Finish(origen, destino);
+        w->committer = nullptr;
+        if (!named && ok) {
             ok = false;
             w->TextoError = ErrorCopia(origen, destino);
         }
@@ -130,7 +176,7 @@ int64_t TamanoCarpeta(CopyState* w, const DString& carpeta) {
     while (r.it.Siguiente()) {
         if (r.it.ruta.Nombre()[0] != '.') {
             if (r.it.es_carpeta) {
-                if (!EsDestino(w, r.it.ruta)) suma += TamanoCarpeta(w, r.it.ruta);
+                if (!IsDestination(w, r.it.ruta)) suma += TamanoCarpeta(w, r.it.ruta);
             } else {
                 suma += TamanoFichero(r.it.ruta);
             }
@@ -144,19 +190,26 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
     bool ok = true;
     if (destino.is_empty() || destino.char_at(destino.length() - 1) != '\\') destino.append('\\');
     if (!ExisteCarpeta(destino, true)) {
-        if (!CreaCarpeta(destino)) {
+        // A folder that another run made meanwhile is as good as one made here.
+        if (!CreaCarpeta(destino) && !ExisteCarpeta(destino, true)) {
             error = DString("Error creating folder:") + Shown(destino);
             return false;
         }
+    } else {
+        // What a killed run left behind goes before this one adds to the folder.
+        RemoveStaleTemporaries(destino);
     }
-    if (!w->destino_conocido)
-        w->destino_conocido = platform::folder_id(destino.c_str(), w->destino_id);
+    if (!w->destination_known)
+        w->destination_known = platform::folder_id(destino.c_str(), w->destination_id);
 
     FolderWalk r(w, origen);
     if (r.TooDeep()) {
         error = ReadError(origen);
         return false;
     }
+    // The file names of this folder met so far, by their folded form: a second name of the
+    // same form may find the first one's file at the destination, where case is ignored.
+    std::unordered_map<std::string, std::string> seen_names;
     bool more;
     while ((more = r.it.Siguiente()) && ok && !Cancelado(w)) {
         const char* nombre = r.it.ruta.Nombre();
@@ -164,8 +217,14 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
         TStringNomFitx destino_entrada;
         destino_entrada.Une(destino.c_str(), nombre);
         if (r.it.es_carpeta) {
-            if (EsDestino(w, r.it.ruta)) continue;
+            if (IsDestination(w, r.it.ruta)) continue;
             ok = CopiaCarpeta(w, r.it.ruta, destino_entrada, error);
+        } else if (auto first = seen_names.emplace(FoldedCase(nombre), nombre);
+                   !first.second && ExisteFichero(destino_entrada) &&
+                   !BothListed(destino, first.first->second, nombre)) {
+            // The two names share one file there: a collision, not a file to keep.
+            ok = false;
+            error = ErrorCopia(r.it.ruta, destino_entrada);
         } else {
             ok = CopiaFichero(w, r.it.ruta, destino_entrada, error);
         }
@@ -181,20 +240,23 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
 bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error) {
     PonPaso(w, DString("Copying file: ") + Shown(origen));
     bool ok = true;
+    FileProgress progress{w, TamanoFichero(origen)};
     if (!ExisteFichero(destino)) {
-        if (!DuplicaFichero(origen, destino, true)) {
-            ok = false;
-            error = ErrorCopia(origen, destino);
-        } else if (w->lote && w->lote->Lleno()) {
-            // The copy that could not be named may be an earlier one of the group.
-            DString fallo_origen, fallo_destino;
-            if (!w->lote->Confirma(fallo_origen, fallo_destino)) {
+        const platform::CopyProgress pieces{FileProgress::Piece, &progress};
+        if (!DuplicaFichero(origen, destino, true, &pieces)) {
+            // A copy stopped by Cancel left nothing behind and is no failure; nor is one
+            // whose name another run has taken meanwhile: that file counts as there already.
+            if (!progress.stopped && !ExisteFichero(destino)) {
                 ok = false;
-                error = ErrorCopia(fallo_origen, fallo_destino);
+                error = ErrorCopia(origen, destino);
             }
+        } else if (DString fallo_origen, fallo_destino;
+                   w->committer && w->committer->Failed(fallo_origen, fallo_destino)) {
+            // An earlier copy could not be named: that failure ends the job.
+            ok = false;
+            error = ErrorCopia(fallo_origen, fallo_destino);
         }
     }
-    const int64_t size = TamanoFichero(origen);
-    w->Monitor.Avanza(size);
+    w->Monitor.Avanza(progress.size - progress.shown);
     return ok;
 }

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "fs/batch.h"
+#include "fs/commit.h"
 #include "fs/path.h"
 #include "platform/folder_id.h"
 #include "tasks/monitor.h"
@@ -25,11 +25,11 @@ struct CopyState {
     void (*on_finished)() = nullptr;
     // The destination folder, once it exists: a destination inside the source tree is left
     // out of the scan and the copy.
-    platform::FolderId destino_id;
-    bool destino_conocido = false;
-    // The batch that the job's copies join while the tree is copied; null outside it, and
-    // then each copy is named before CopiaFichero returns.
-    TLoteCopias* lote = nullptr;
+    platform::FolderId destination_id;
+    bool destination_known = false;
+    // Names the job's copies, apart from the copying, while the tree is copied; null outside
+    // it, and then each copy is named before CopiaFichero returns.
+    CopyCommitter* committer = nullptr;
     // The source folder did not exist when the job began: nothing to copy, and no error.
     // Missing later (a disc taken out) it is a folder that cannot be read.
     bool source_missing = false;

@@ -3,6 +3,7 @@
 // creation, directory listing, file times and the safe copy. Paths are UTF-8 library paths
 // with backslash separators. The services sit in one table so that a test can replace a
 // single entry and restore it afterwards.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,10 +25,13 @@ struct FindRecord {
     char name[1024];
 };
 
-// The copy of a batch that could not be given its name, as the caller passed its paths.
-struct BatchFailure {
-    std::string src;
-    std::string dst;
+// Told after each piece of a copy has been written how many bytes it held. Returning false
+// stops the copy before its next piece: the copy then fails with the system's "cancelled"
+// code and nothing of it appears under any name. A stop asked for after the last piece is
+// too late and the copy completes.
+struct CopyProgress {
+    bool (*piece)(void* context, uint64_t bytes) = nullptr;
+    void* context = nullptr;
 };
 
 // An open listing; null for none.
@@ -42,6 +46,9 @@ enum class ListingEnd { complete, missing, failed };
 // or it is a link that leads nowhere or round in a loop. Any other failure is a read error.
 bool names_nothing(unsigned long code);
 
+// A complete copy waiting to be flushed and named; null for none.
+using StagedFile = void*;
+
 struct FsOps {
     // The entry's attributes (folders seen through links), kAttrInvalid on failure.
     // codepage is that of the path's text (0: the default).
@@ -53,8 +60,6 @@ struct FsOps {
     bool (*move)(const char* src, const char* dst);
     // Creates the last component only.
     bool (*make_folder)(const char* path);
-    // Content, last-write time and permissions; the name appears only complete.
-    bool (*copy)(const char* src, const char* dst, bool fail_if_exists);
     // The error code of the last failed call on this thread.
     unsigned long (*last_error)();
     // Opens a listing and reads its first entry; null when nothing matches or on error, with
@@ -70,21 +75,30 @@ struct FsOps {
     // Last-write time of a file in UTC; false when the file cannot be opened for reading.
     bool (*write_time)(const char* path, SystemTime* utc);
 
-    // Group commit of copies, per thread. While a batch is open, copy may return true with
-    // the data written but the name not yet given: the names appear at the next commit,
-    // each still only over complete data, and a crash before it leaves none of them.
-    // Where the system has no use for it the copy stays immediate and commit has nothing
-    // to do. Batches nest; the outermost end closes it.
-    void (*batch_begin)();
-    // Enough is pending that the caller should commit.
-    bool (*batch_full)();
-    // Brings every pending copy to disk and names it. False when one could not be named;
-    // failed (when not null) then holds the first such copy. The others are still named.
-    bool (*batch_commit)(BatchFailure* failed);
-    // Commits as batch_commit, then closes one level of the batch.
-    bool (*batch_end)(BatchFailure* failed);
+    // The copy in three steps, so that flushing and naming can be grouped and done apart
+    // from the copying. stage writes the copy into a new file in dst's folder that has no
+    // name yet (or a hidden temporary one), with permissions and times where the file system
+    // keeps them, and holds it open; bytes receives the size copied. With fail_if_exists an
+    // existing dst refuses the copy at once. Null on failure, with the error set.
+    StagedFile (*stage)(const char* src, const char* dst, bool fail_if_exists,
+                        const CopyProgress* progress, uint64_t* bytes);
+    // Brings the data of every file of the set to the disk; durable[i] tells for each.
+    void (*make_durable)(StagedFile* files, size_t count, bool* durable);
+    // Gives the file dst's name, replacing nothing unless the stage was told it may, and
+    // releases it; on failure the copy is discarded and false returned with the error set.
+    bool (*name_staged)(StagedFile file);
+    // Releases a staged file without naming it: its data goes.
+    void (*discard_staged)(StagedFile file);
 };
 
 FsOps& fs_ops();
+
+// Raises the process's soft limit of open files to its hard limit where there is one;
+// returns the limit now in force.
+unsigned long raise_open_file_limit();
+// Whether a system error code says that the process or the system has no descriptor left.
+bool out_of_descriptors(unsigned long error);
+// Whether a system error code says that a name is taken by an existing file.
+bool name_taken(unsigned long error);
 
 } // namespace platform

@@ -4,9 +4,12 @@
 // (platform/native_path.h).
 #include <dirent.h>
 #include <fnmatch.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -22,6 +25,7 @@
 #include "platform/fs.h"
 #include "platform/native_path.h"
 #include "platform/posix/calls.h"
+#include "platform/temp_name.h"
 
 namespace platform {
 namespace {
@@ -154,26 +158,40 @@ bool remove_file(const char* path) {
     return sys().unlink(native.c_str()) == 0;
 }
 
-bool copy_now(const char* src, const char* dst, bool fail_if_exists);
+bool copy_now(const char* src, const char* dst);
 
-// A link and an unlink stand in for an exclusive rename where the file system refuses it.
-bool link_then_unlink(const std::string& from, const std::string& to) {
-    if (sys().linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) return false;
-    sys().unlink(from.c_str());
-    return true;
+// The file system does not offer the call at all (FAT, some network shares). EPERM is how a
+// link is refused where the file system has no links.
+bool refused(int err) {
+    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EPERM;
 }
 
-bool refused(int err) {
-    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
+// Gives a file a new name without replacing one that exists: the exclusive rename; where it
+// is refused, a link and an unlink; where links are refused too, an existence check and a
+// plain rename. That last one can race with another process that makes the same name
+// between the check and the rename; nothing better exists on such file systems.
+bool rename_exclusive(const std::string& from, const std::string& to) {
+    if (sys().rename_noreplace(from.c_str(), to.c_str()) == 0) return true;
+    if (!refused(errno)) return false;
+    if (sys().linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) {
+        sys().unlink(from.c_str());
+        return true;
+    }
+    if (!refused(errno)) return false;
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return sys().rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool move_file(const char* src, const char* dst) {
     std::string from = native_path(src), to = native_path(dst);
-    if (sys().rename_noreplace(from.c_str(), to.c_str()) == 0) return true;
-    if (refused(errno)) return link_then_unlink(from, to);
+    if (rename_exclusive(from, to)) return true;
     if (errno == EXDEV) {
         // Another file system: a complete copy first, then the original goes.
-        if (!copy_now(src, dst, true)) return false;
+        if (!copy_now(src, dst)) return false;
         sys().unlink(from.c_str());
         return true;
     }
@@ -438,7 +456,8 @@ bool write_time(const char* path, SystemTime* utc) {
 // ---- the copy ----
 
 constexpr size_t kBufferSize = 1 << 20;
-constexpr size_t kRangeChunk = 32 << 20;
+// Pieces small enough that a stop asked for during a large file is heard quickly.
+constexpr size_t kRangeChunk = 4 << 20;
 
 // The data goes into a file that has no name yet (O_TMPFILE), or, where the file system
 // cannot make one, into a hidden temporary name in the destination folder.
@@ -448,25 +467,20 @@ struct TempFile {
 };
 
 std::string temp_name(const std::string& folder) {
-    static std::atomic<unsigned> counter{0};
-    char tail[64];
-    std::snprintf(tail, sizeof tail, ".lumbrake-%ld-%u.tmp", static_cast<long>(::getpid()),
-                  counter.fetch_add(1));
-    std::string name(folder);
-    if (name != "/") name += '/';
-    name += tail;
-    return name;
+    return (folder == "/" ? folder : folder + "/") + temp_file_name();
 }
 
-bool open_temp(const std::string& folder, TempFile& t) {
-    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+// The file is made with the source's permissions, so that no fchmod is needed where the
+// process's umask leaves them as they are.
+bool open_temp(const std::string& folder, TempFile& t, mode_t mode) {
+    int fd = sys().open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0) {
         t.fd.reset(fd);
         return true;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = temp_name(folder);
-        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        fd = sys().open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
         if (fd >= 0) {
             t.fd.reset(fd);
             t.name = name;
@@ -497,11 +511,14 @@ bool write_all(int fd, const char* p, size_t n) {
 // The copy must reach the disk before its name appears. Rather than leave all of it to the
 // final fsync, writeback of each finished stretch starts at once and runs while the next
 // ones are copied; the stretch before the previous one is waited for, so that only a few
-// stretches are ever in flight and the final fsync has little left to do.
-class Writeback {
+// stretches are ever in flight and the final fsync has little left to do. Each piece
+// written is also told to the caller, who may stop the copy before the next one.
+class Pieces {
   public:
-    explicit Writeback(int fd) : fd_(fd) {}
-    void advance(size_t n) {
+    Pieces(int fd, const CopyProgress* progress, uint64_t size)
+        : fd_(fd), progress_(progress && progress->piece ? progress : nullptr), size_(size) {}
+    // False, with ECANCELED, when the caller stops the copy while data is still to come.
+    bool written(size_t n) {
         written_ += static_cast<off_t>(n);
         while (written_ - started_ >= kStretch) {
             ::sync_file_range(fd_, started_, kStretch, SYNC_FILE_RANGE_WRITE);
@@ -511,16 +528,28 @@ class Writeback {
                                       SYNC_FILE_RANGE_WAIT_AFTER);
             started_ += kStretch;
         }
+        if (progress_ && !progress_->piece(progress_->context, n) &&
+            static_cast<uint64_t>(written_) < size_) {
+            errno = ECANCELED;
+            return false;
+        }
+        return true;
     }
+
+    uint64_t total() const { return static_cast<uint64_t>(written_); }
+    // All of the size that the source had when it was opened is copied.
+    bool complete() const { return size_ > 0 && total() >= size_; }
 
   private:
     static constexpr off_t kStretch = 32 << 20;
     int fd_;
+    const CopyProgress* progress_;
+    uint64_t size_;
     off_t written_ = 0;
     off_t started_ = 0;
 };
 
-bool read_write_loop(int in, int out, Writeback& wb) {
+bool read_write_loop(int in, int out, Pieces& pieces) {
     std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
     if (!buf) {
         errno = ENOMEM;
@@ -533,20 +562,22 @@ bool read_write_loop(int in, int out, Writeback& wb) {
             return false;
         }
         if (r == 0) return true;
-        if (!write_all(out, buf.get(), static_cast<size_t>(r))) return false;
-        wb.advance(static_cast<size_t>(r));
+        if (!write_all(out, buf.get(), static_cast<size_t>(r)) ||
+            !pieces.written(static_cast<size_t>(r)))
+            return false;
+        if (pieces.complete()) return true;
     }
 }
 
 // On one file system the kernel copies (and may share blocks); otherwise, or where it
 // declines, a read/write loop with a large buffer carries on from the current offsets.
-bool transfer(int in, int out, bool same_fs) {
-    Writeback wb(out);
+bool transfer(int in, int out, bool same_fs, Pieces& pieces) {
     if (same_fs) {
         for (;;) {
             ssize_t n = sys().copy_range(in, out, kRangeChunk);
             if (n > 0) {
-                wb.advance(static_cast<size_t>(n));
+                if (!pieces.written(static_cast<size_t>(n))) return false;
+                if (pieces.complete()) return true; // no call just to learn of the end
                 continue;
             }
             if (n == 0) return true;
@@ -558,7 +589,7 @@ bool transfer(int in, int out, bool same_fs) {
         }
     }
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return read_write_loop(in, out, wb);
+    return read_write_loop(in, out, pieces);
 }
 
 // Gives the unnamed file a name through /proc, or directly where the kernel allows it.
@@ -587,166 +618,149 @@ bool publish(TempFile& t, const std::string& folder, const std::string& to, bool
         if (t.name.empty()) return false;
     }
     if (replace) return sys().rename(t.name.c_str(), to.c_str()) == 0;
-    if (sys().rename_noreplace(t.name.c_str(), to.c_str()) == 0) return true;
-    return refused(errno) && link_then_unlink(t.name, to);
+    return rename_exclusive(t.name, to);
 }
 
-// ---- group commit ----
-// A copy made while a batch is open keeps its complete, unnamed file open here instead of
-// syncing and naming it at once. The commit syncs each file system once for all of them and
-// then names them: names still appear only over data that is on disk, and a crash before the
-// commit leaves nothing under any destination name.
+// ---- staged copies ----
+// A staged copy keeps its complete file open, unnamed (or under its hidden temporary name),
+// until it is made durable and named; a crash before that leaves nothing under its name.
 
-struct Pending {
+struct Staged {
     TempFile t;
     std::string folder, to; // native
     bool replace = false;
     dev_t dev = 0;
-    BatchFailure paths; // as the caller gave them
 };
 
-// A commit is asked for at either limit; past the hard one copies are made at once, so that
-// a caller that never commits cannot run out of file descriptors.
-constexpr size_t kFullFiles = 128;
-constexpr uint64_t kFullBytes = 64 << 20;
-constexpr size_t kMaxPending = 256;
+void discard_staged(StagedFile file);
 
-bool commit_pending(std::vector<Pending>& list, BatchFailure* failed);
-
-struct Batch {
-    int depth = 0;
-    uint64_t bytes = 0;
-    std::vector<Pending> pending;
-    // A thread that ends with copies pending still names them.
-    ~Batch() { commit_pending(pending, nullptr); }
-};
-
-Batch& batch() {
-    thread_local Batch b;
-    return b;
+// Read once: umask has no call that only reads it.
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(022);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
 }
 
-// The data of every pending file reaches the disk: one syncfs per file system, or, where it
-// is refused or fails, an fsync of each file on it, which also tells which file failed.
-void make_durable(std::vector<Pending>& list, std::vector<char>& durable) {
-    std::vector<char> done(list.size(), 0);
-    for (size_t i = 0; i < list.size(); ++i) {
+StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
+                 const CopyProgress* progress, uint64_t* bytes) {
+    auto s = std::make_unique<Staged>();
+    std::string from = native_path(src);
+    s->to = native_path(dst);
+    // Opened without waiting, so that a FIFO or a device met here cannot block; only a
+    // regular file is copied, and its reads then wait as usual.
+    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0));
+    if (in.get() < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) return nullptr;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return nullptr;
+    }
+    if (::fcntl(in.get(), F_SETFL, O_RDONLY) != 0) return nullptr;
+    // An existing destination is not looked for here: the caller has just asked (the copy
+    // job does), and the naming refuses it in any case.
+    s->folder = parent_of(s->to);
+    s->replace = !fail_if_exists;
+    const mode_t mode = st.st_mode & 0777;
+    if (!open_temp(s->folder, s->t, mode)) return nullptr;
+    struct stat out {};
+    const bool known = ::fstat(s->t.fd.get(), &out) == 0;
+    s->dev = out.st_dev;
+    Pieces pieces(s->t.fd.get(), progress, static_cast<uint64_t>(st.st_size));
+    if (!transfer(in.get(), s->t.fd.get(), known && out.st_dev == st.st_dev, pieces)) {
+        discard_staged(s.release());
+        return nullptr;
+    }
+    // Permissions and times are best effort: a file system without them (FAT has no modes
+    // and refuses fchmod) still gets the data, which is what matters.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if ((mode & ~process_umask()) != mode) sys().fchmod(s->t.fd.get(), mode);
+    sys().futimens(s->t.fd.get(), times);
+    if (bytes) *bytes = pieces.total();
+    return s.release();
+}
+
+void discard_staged(StagedFile file) {
+    std::unique_ptr<Staged> s(static_cast<Staged*>(file));
+    KeepErrno keep;
+    if (!s->t.name.empty()) sys().unlink(s->t.name.c_str());
+}
+
+// On a FUSE file system syncfs may answer success without the file system's own process
+// having written anything: there each file is flushed on its own.
+bool syncfs_trusted(int fd) {
+    constexpr long kFuseMagic = 0x65735546;
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) != 0 || fs.f_type != kFuseMagic;
+}
+
+// One syncfs per file system that holds several of the files, or, for a single file and
+// where syncfs is refused, untrusted or fails, an fsync of each file, which also tells which
+// file failed.
+void make_durable(StagedFile* files, size_t count, bool* durable) {
+    std::vector<char> done(count, 0);
+    for (size_t i = 0; i < count; ++i) {
         if (done[i]) continue;
-        const bool whole = sys().syncfs(list[i].t.fd.get()) == 0;
-        for (size_t j = i; j < list.size(); ++j) {
-            if (done[j] || list[j].dev != list[i].dev) continue;
+        const auto* first = static_cast<Staged*>(files[i]);
+        const int fd = first->t.fd.get();
+        size_t on_dev = 0;
+        for (size_t j = i; j < count; ++j)
+            on_dev += static_cast<Staged*>(files[j])->dev == first->dev;
+        const bool whole = on_dev > 1 && syncfs_trusted(fd) && sys().syncfs(fd) == 0;
+        for (size_t j = i; j < count; ++j) {
+            const auto* s = static_cast<Staged*>(files[j]);
+            if (done[j] || s->dev != first->dev) continue;
             done[j] = 1;
-            durable[j] = whole || sys().fsync(list[j].t.fd.get()) == 0;
+            durable[j] = whole || sys().fsync(s->t.fd.get()) == 0;
         }
     }
 }
 
-bool commit_pending(std::vector<Pending>& list, BatchFailure* failed) {
-    if (list.empty()) return true;
-    std::vector<Pending> work;
-    work.swap(list);
-    std::vector<char> durable(work.size(), 0);
-    make_durable(work, durable);
-    bool ok = true;
-    for (size_t i = 0; i < work.size(); ++i) {
-        Pending& p = work[i];
-        if (durable[i] && publish(p.t, p.folder, p.to, p.replace)) continue;
-        KeepErrno keep;
-        if (!p.t.name.empty()) sys().unlink(p.t.name.c_str());
-        if (ok && failed) *failed = std::move(p.paths);
-        ok = false;
-    }
-    return ok; // the files close with work
-}
-
-void batch_begin() {
-    ++batch().depth;
-}
-
-bool batch_full() {
-    const Batch& b = batch();
-    return b.pending.size() >= kFullFiles || b.bytes >= kFullBytes;
-}
-
-bool batch_commit(BatchFailure* failed) {
-    Batch& b = batch();
-    b.bytes = 0;
-    return commit_pending(b.pending, failed);
-}
-
-bool batch_end(BatchFailure* failed) {
-    const bool ok = batch_commit(failed);
-    Batch& b = batch();
-    if (b.depth > 0) --b.depth;
-    return ok;
-}
-
-// ---- the copy ----
-
-// The copy itself; with defer and a batch open, the complete file waits for the commit.
-bool copy_one(const char* src, const char* dst, bool fail_if_exists, bool defer) {
-    std::string from = native_path(src), to = native_path(dst);
-    // Opened without waiting, so that a FIFO or a device met here cannot block; only a
-    // regular file is copied, and its reads then wait as usual.
-    Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0));
-    if (in.get() < 0) return false;
-    struct stat st {};
-    if (::fstat(in.get(), &st) != 0) return false;
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return false;
-    }
-    if (::fcntl(in.get(), F_SETFL, O_RDONLY) != 0) return false;
-    struct stat existing {};
-    if (fail_if_exists && ::lstat(to.c_str(), &existing) == 0) {
-        errno = EEXIST; // answered early; the final step checks again
-        return false;
-    }
-
-    std::string folder = parent_of(to);
-    TempFile t;
-    if (!open_temp(folder, t)) return false;
-    struct stat out {};
-    const bool known = ::fstat(t.fd.get(), &out) == 0;
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    bool ok = transfer(in.get(), t.fd.get(), known && out.st_dev == st.st_dev) &&
-              sys().fchmod(t.fd.get(), st.st_mode & 0777) == 0 &&
-              sys().futimens(t.fd.get(), times) == 0;
-    Batch& b = batch();
-    if (ok && defer && known && b.depth > 0 && b.pending.size() < kMaxPending) {
-        Pending p;
-        p.t = std::move(t);
-        p.folder = std::move(folder);
-        p.to = std::move(to);
-        p.replace = !fail_if_exists;
-        p.dev = out.st_dev;
-        p.paths.src = src;
-        p.paths.dst = dst;
-        b.pending.push_back(std::move(p));
-        b.bytes += static_cast<uint64_t>(st.st_size);
+bool name_staged(StagedFile file) {
+    auto* s = static_cast<Staged*>(file);
+    // A file with a temporary name is renamed by name: closed first, it is never a file
+    // still open when another run's rename replaces it (which FUSE keeps as a hidden file).
+    if (!s->t.name.empty()) s->t.fd.reset();
+    if (publish(s->t, s->folder, s->to, s->replace)) {
+        delete s;
         return true;
     }
-    ok = ok && sys().fsync(t.fd.get()) == 0 && publish(t, folder, to, !fail_if_exists);
-    if (!ok && !t.name.empty()) {
-        KeepErrno keep;
-        sys().unlink(t.name.c_str());
-    }
-    return ok;
+    discard_staged(s);
+    return false;
 }
 
-// Used by the move, which deletes its source right after: that copy must be named at once.
-bool copy_now(const char* src, const char* dst, bool fail_if_exists) {
-    return copy_one(src, dst, fail_if_exists, false);
-}
-
-bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
-    return copy_one(src, dst, fail_if_exists, true);
+// The move to another file system: the copy made durable and named at once.
+bool copy_now(const char* src, const char* dst) {
+    StagedFile f = stage(src, dst, true, nullptr, nullptr);
+    if (!f) return false;
+    bool durable = false;
+    make_durable(&f, 1, &durable);
+    if (durable) return name_staged(f);
+    discard_staged(f);
+    return false;
 }
 
 } // namespace
 
 bool names_nothing(unsigned long code) {
     return names_nothing_errno(static_cast<int>(code));
+}
+
+unsigned long raise_open_file_limit() {
+    struct rlimit lim {};
+    if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+    if (lim.rlim_cur < lim.rlim_max) {
+        rlim_t wanted = lim.rlim_max;
+        for (; wanted > lim.rlim_cur; wanted /= 2) { // unlimited may not be accepted
+            struct rlimit raised = {wanted, lim.rlim_max};
+            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) break;
+        }
+        lim.rlim_cur = std::max(wanted, lim.rlim_cur);
+    }
+    return lim.rlim_cur == RLIM_INFINITY ? ~0ul : static_cast<unsigned long>(lim.rlim_cur);
 }
 
 PosixCalls& posix_calls() {
@@ -756,10 +770,18 @@ PosixCalls& posix_calls() {
     return calls;
 }
 
+bool out_of_descriptors(unsigned long error) {
+    return error == EMFILE || error == ENFILE;
+}
+
+bool name_taken(unsigned long error) {
+    return error == EEXIST;
+}
+
 FsOps& fs_ops() {
-    static FsOps ops{attributes, drive_mask,  remove_file, move_file,    make_folder,
-                     copy_file,  last_error,  find_first,  find_next,    find_close,
-                     write_time, batch_begin, batch_full,  batch_commit, batch_end};
+    static FsOps ops{attributes, drive_mask,   remove_file, move_file,     make_folder,
+                     last_error, find_first,   find_next,   find_close,    write_time,
+                     stage,      make_durable, name_staged, discard_staged};
     return ops;
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/temp_name.h"
 #include "platform/win32/wide_path.h"
 
 namespace platform {
@@ -333,13 +334,14 @@ std::wstring folder_of(const std::wstring& path) {
 }
 
 std::wstring temp_name(const std::wstring& folder) {
-    static std::atomic<unsigned> counter{0};
-    wchar_t tail[64];
-    swprintf(tail, 64, L"\\.lumbrake-%lu-%u.tmp", GetCurrentProcessId(), counter.fetch_add(1));
-    return folder + tail;
+    const std::string name = temp_file_name(); // ASCII only
+    return folder + L"\\" + std::wstring(name.begin(), name.end());
 }
 
-bool copy_data(HANDLE in, HANDLE out) {
+// Each piece written is told to the caller, who may stop the copy before the next one while
+// data is still to come.
+bool copy_data(HANDLE in, HANDLE out, const CopyProgress* progress, uint64_t size) {
+    uint64_t copied = 0;
     std::unique_ptr<char[]> buf(new (std::nothrow) char[kBufferSize]);
     if (!buf) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -358,75 +360,96 @@ bool copy_data(HANDLE in, HANDLE out) {
             }
             done += put;
         }
+        copied += got;
+        if (progress && progress->piece && !progress->piece(progress->context, got) &&
+            copied < size) {
+            SetLastError(ERROR_CANCELLED);
+            return false;
+        }
     }
 }
 
-bool copy_file(const char* src, const char* dst, bool fail_if_exists) {
-    std::wstring from = wide_path(src), to = wide_path(dst);
+// A staged copy: the hidden temporary file, still open and marked for deletion, so that if
+// the process dies the system removes it when it closes the handle. The mark is lifted once
+// the data is on disk.
+struct Staged {
+    Handle out;
+    std::wstring temp, to;
+    DWORD attrs = 0;
+    bool replace = false;
+    bool doomed = false;
+    bool set_doom(bool on) {
+        FILE_DISPOSITION_INFO doom{static_cast<BOOLEAN>(on)};
+        return SetFileInformationByHandle(out.get(), FileDispositionInfo, &doom, sizeof doom) != 0;
+    }
+};
+
+void discard_staged(StagedFile file) {
+    std::unique_ptr<Staged> s(static_cast<Staged*>(file));
+    KeepError keep;
+    s->out.close();
+    SetFileAttributesW(s->temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(s->temp.c_str());
+}
+
+StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
+                 const CopyProgress* progress, uint64_t* bytes) {
+    auto s = std::make_unique<Staged>();
+    std::wstring from = wide_path(src);
+    s->to = wide_path(dst);
     Handle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.valid()) return false;
+    if (!in.valid()) return nullptr;
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(in.get(), &info)) return false;
+    if (!GetFileInformationByHandle(in.get(), &info)) return nullptr;
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return false;
+        return nullptr;
     }
-    if (fail_if_exists && GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        SetLastError(ERROR_FILE_EXISTS); // answered early; the final rename checks again
-        return false;
+    if (fail_if_exists && GetFileAttributesW(s->to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_FILE_EXISTS); // answered early; the naming checks again
+        return nullptr;
     }
+    const std::wstring folder = folder_of(s->to);
+    for (int attempt = 0; attempt < 100 && !s->out.valid(); ++attempt) {
+        s->temp = extended_path(temp_name(folder));
+        s->out.reset(CreateFileW(s->temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!s->out.valid() && GetLastError() != ERROR_FILE_EXISTS) return nullptr;
+    }
+    if (!s->out.valid()) return nullptr;
+    s->doomed = s->set_doom(true);
+    s->attrs = info.dwFileAttributes & kCopiedAttributes;
+    s->replace = !fail_if_exists;
+    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (!copy_data(in.get(), s->out.get(), progress, size)) {
+        discard_staged(s.release());
+        return nullptr;
+    }
+    SetFileTime(s->out.get(), nullptr, nullptr, &info.ftLastWriteTime); // best effort
+    if (bytes) *bytes = size;
+    return s.release();
+}
 
-    std::wstring folder = folder_of(to), temp;
-    Handle out;
-    for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
-        temp = extended_path(temp_name(folder));
-        out.reset(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!out.valid() && GetLastError() != ERROR_FILE_EXISTS) return false;
+void make_durable(StagedFile* files, size_t count, bool* durable) {
+    for (size_t i = 0; i < count; ++i) {
+        auto* s = static_cast<Staged*>(files[i]);
+        durable[i] = FlushFileBuffers(s->out.get()) && (!s->doomed || s->set_doom(false));
     }
-    if (!out.valid()) return false;
-    // Marked for deletion while it is written: if the process dies, the system removes the
-    // temporary file when it closes the handle. The mark is lifted once the data is on disk.
-    FILE_DISPOSITION_INFO doom{TRUE};
-    bool doomed =
-        SetFileInformationByHandle(out.get(), FileDispositionInfo, &doom, sizeof doom) != 0;
-    auto keep_file = [&] {
-        doom.DeleteFile = FALSE;
-        return !doomed ||
-               SetFileInformationByHandle(out.get(), FileDispositionInfo, &doom, sizeof doom);
-    };
+}
 
-    DWORD attrs = info.dwFileAttributes & kCopiedAttributes;
-    bool ok =
-        copy_data(in.get(), out.get()) &&
-        SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime) &&
-        FlushFileBuffers(out.get()) && keep_file() && out.close() &&
-        SetFileAttributesW(temp.c_str(), attrs ? attrs : FILE_ATTRIBUTE_NORMAL) &&
-        MoveFileExW(temp.c_str(), to.c_str(),
-                    MOVEFILE_WRITE_THROUGH | (fail_if_exists ? 0 : MOVEFILE_REPLACE_EXISTING));
+bool name_staged(StagedFile file) {
+    auto* s = static_cast<Staged*>(file);
+    const bool ok =
+        s->out.close() &&
+        SetFileAttributesW(s->temp.c_str(), s->attrs ? s->attrs : FILE_ATTRIBUTE_NORMAL) &&
+        MoveFileExW(s->temp.c_str(), s->to.c_str(),
+                    MOVEFILE_WRITE_THROUGH | (s->replace ? MOVEFILE_REPLACE_EXISTING : 0));
     if (!ok) {
-        KeepError keep;
-        out.close();
-        SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(temp.c_str());
+        discard_staged(s);
+        return false;
     }
-    return ok;
-}
-
-// Each copy here is flushed and named before it returns, so a batch has nothing to hold
-// back: its calls are kept for the shape of the interface and do nothing.
-void batch_begin() {}
-
-bool batch_full() {
-    return false;
-}
-
-bool batch_commit(BatchFailure*) {
-    return true;
-}
-
-bool batch_end(BatchFailure*) {
+    delete s;
     return true;
 }
 
@@ -437,10 +460,23 @@ bool names_nothing(unsigned long code) {
            code == ERROR_CANT_RESOLVE_FILENAME;
 }
 
+// Kernel handles have no per-process limit worth raising.
+unsigned long raise_open_file_limit() {
+    return 1ul << 24;
+}
+
+bool out_of_descriptors(unsigned long error) {
+    return error == ERROR_TOO_MANY_OPEN_FILES;
+}
+
+bool name_taken(unsigned long error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
 FsOps& fs_ops() {
-    static FsOps ops{attributes, drive_mask,  remove_file, move_file,    make_folder,
-                     copy_file,  last_error,  find_first,  find_next,    find_close,
-                     write_time, batch_begin, batch_full,  batch_commit, batch_end};
+    static FsOps ops{attributes, drive_mask,   remove_file, move_file,     make_folder,
+                     last_error, find_first,   find_next,   find_close,    write_time,
+                     stage,      make_durable, name_staged, discard_staged};
     return ops;
 }
 

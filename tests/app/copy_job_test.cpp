@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "job.h"
 
@@ -70,8 +74,10 @@ TEST(CopyJob, FailuresEndTheJobWithTheirText) {
 
     // The first failed copy stops every file after it, at every level.
     static int copies;
-    CopyHook hook([](const char*, const char*, bool) { return ++copies, false; });
-    Job fail(t / "src", lib(t / "dst"));
+    StageHook hook([](const char*, const char*, bool, const platform::CopyProgress*,
+                      uint64_t*) -> platform::StagedFile { return ++copies, nullptr; });
+    const std::string dst = lib(t / "dst");
+    Job fail(t / "src", dst);
     EXPECT_FALSE(CopiaFicheros(&fail));
     EXPECT_EQ(copies, 1);
     const std::string text = fail.TextoError.str();
@@ -90,11 +96,12 @@ TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {
     EXPECT_FALSE(sfs::exists(t / "dst"));
 
     static CopyState* running;
-    static CopyHook::Fn real = platform::fs_ops().copy;
-    CopyHook hook([](const char* s, const char* d, bool f) {
-        running->Monitor.cancelado = true; // pressed while this file is being copied
-        return real(s, d, f);
-    });
+    static StageHook::Fn real = platform::fs_ops().stage;
+    StageHook hook(
+        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* n) {
+            running->Monitor.cancelado = true; // pressed during the file's only piece
+            return real(s, d, f, p, n);
+        });
     Job copy(t / "src", lib(t / "dst"));
     running = &copy;
     EXPECT_TRUE(CopiaFicheros(&copy));
@@ -113,3 +120,84 @@ TEST(CopyJob, DestinationInsideTheSourceIsCopiedOnce) {
     EXPECT_EQ(read_all(t / "src" / "sub" / "out" / "sub" / "b.bin"), std::string(5000, 'b'));
     EXPECT_FALSE(sfs::exists(t / "src" / "sub" / "out" / "sub" / "out"));
 }
+
+TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
+    TempDir t;
+    sfs::create_directories(t / "src");
+    const int64_t size = 9 * 1024 * 1024 + 5; // several pieces on every copy path
+    write_file(t / "src" / "big", pattern(size));
+
+    // Records the done count after each piece and presses Cancel at piece cancel_at.
+    static CopyState* running;
+    static std::vector<int64_t> seen;
+    static size_t cancel_at;
+    static const platform::CopyProgress* inner;
+    static StageHook::Fn real = platform::fs_ops().stage;
+    StageHook hook(
+        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
+            inner = p;
+            const platform::CopyProgress spy{[](void*, uint64_t n) {
+                                                 if (seen.size() + 1 == cancel_at)
+                                                     running->Monitor.cancelado = true;
+                                                 const bool go_on = inner->piece(inner->context, n);
+                                                 seen.push_back(running->Monitor.hecho.load());
+                                                 return go_on;
+                                             },
+                                             nullptr};
+            return real(s, d, f, &spy, bytes);
+        });
+    for (size_t cancel : {0, 1}) {
+        Job j(t / "src", lib(t / (cancel ? "cancelled" : "dst")));
+        running = &j;
+        seen.clear();
+        cancel_at = cancel;
+        EXPECT_TRUE(CopiaFicheros(&j));
+        EXPECT_TRUE(j.TextoError.is_empty());
+        EXPECT_EQ(j.Monitor.hecho.load(), size);
+        if (cancel) {
+            EXPECT_EQ(seen.size(), 1u); // nothing after the piece under way
+            EXPECT_TRUE(entries(t / "cancelled").empty());
+        } else {
+            ASSERT_GE(seen.size(), 3u);
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+            EXPECT_GT(seen.front(), 0);
+            EXPECT_LT(seen.front(), size);
+            EXPECT_EQ(read_all(t / "dst" / "big"), pattern(size));
+        }
+    }
+}
+
+#ifndef _WIN32
+// A FAT file system as a user's USB stick: no modes, no links, no unnamed files, and names
+// that ignore case. Two source names that differ only in case collide there; everything else
+// copies, with no stray file left behind.
+TEST(CopyJob, FatStick) {
+    if (std::system("command -v mkfs.vfat >/dev/null && command -v fusefat >/dev/null") != 0)
+        GTEST_SKIP() << "no mkfs.vfat or fusefat";
+    TempDir t;
+    sfs::create_directories(t / "mnt");
+    const std::string tp = t.path.string();
+    if (std::system(("dd if=/dev/zero of='" + tp + "/img' bs=1M count=16 status=none && " +
+                     "mkfs.vfat '" + tp + "/img' >/dev/null && fusefat -o rw+ '" + tp + "/img' '" +
+                     tp + "/mnt' >/dev/null 2>&1")
+                        .c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a FAT image";
+    sfs::create_directories(t / "src" / "sub");
+    write_file(t / "src" / "sub" / "big", pattern(3 * 1024 * 1024 + 7));
+    write_file(t / "src" / "Mixed.Txt", "m");
+    Job fine(t / "src", lib(t / "mnt" / "out"));
+    EXPECT_TRUE(CopiaFicheros(&fine)) << fine.TextoError.str();
+    EXPECT_EQ(read_all(t / "mnt" / "out" / "sub" / "big"), pattern(3 * 1024 * 1024 + 7));
+    EXPECT_EQ(entries(t / "mnt" / "out"), (std::set<std::string>{"Mixed.Txt", "sub"}));
+
+    write_file(t / "src" / "MIXED.TXT", "M"); // lands on Mixed.Txt, on the next run too
+    for (const char* dst : {"out", "fresh"}) {
+        Job clash(t / "src", lib(t / "mnt" / dst));
+        EXPECT_FALSE(CopiaFicheros(&clash)) << dst;
+        EXPECT_EQ(clash.TextoError.str().rfind("Error copying file: ", 0), 0u);
+        const auto names = entries(t / "mnt" / dst);
+        EXPECT_EQ(names.count("Mixed.Txt") + names.count("MIXED.TXT"), 1u) << dst;
+    }
+    std::system(("fusermount -u '" + tp + "/mnt'").c_str());
+}
+#endif

@@ -43,14 +43,14 @@ template <typename R, typename... A> struct Slowed<R (*)(A...)> {
 
 // For its lifetime every file copy takes 20 ms more.
 class SlowCopies {
-    using Copy = Slowed<decltype(platform::fs_ops().copy)>;
+    using Copy = Slowed<decltype(platform::fs_ops().stage)>;
 
   public:
     SlowCopies() {
-        Copy::real = platform::fs_ops().copy;
-        platform::fs_ops().copy = Copy::Call;
+        Copy::real = platform::fs_ops().stage;
+        platform::fs_ops().stage = Copy::Call;
     }
-    ~SlowCopies() { platform::fs_ops().copy = Copy::real; }
+    ~SlowCopies() { platform::fs_ops().stage = Copy::real; }
     SlowCopies(const SlowCopies&) = delete;
     SlowCopies& operator=(const SlowCopies&) = delete;
 };

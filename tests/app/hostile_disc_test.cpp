@@ -190,13 +190,14 @@ TEST(HostileDisc, RemovedDiscEndsTheJob) {
     write_file(t / "data" / "sub" / "a", "a");
     write_file(t / "data" / "sub" / "b", "b");
     IsoDisc iso(t / "data", t.path);
-    static CopyHook::Fn real = platform::fs_ops().copy;
+    static StageHook::Fn real = platform::fs_ops().stage;
     static std::function<void()> take_out;
-    CopyHook hook([](const char* s, const char* d, bool f) {
-        const bool ok = real(s, d, f);
-        take_out();
-        return ok;
-    });
+    StageHook hook(
+        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
+            platform::StagedFile staged = real(s, d, f, p, bytes);
+            take_out();
+            return staged;
+        });
     take_out = [&] { sfs::remove_all(t / "data"); };
     EXPECT_EQ(Copy(t / "data", t / "dst"), ReadError(t / "data" / "sub"));
     if (!iso.mounted) return;

@@ -1,5 +1,5 @@
 #pragma once
-// A copy job on a source and a destination folder, and a hook on the system copy.
+// A copy job on a source and a destination folder, and a hook on the system's copy step.
 #include <string>
 
 #include "app/copia.h"
@@ -19,10 +19,10 @@ struct Job : CopyState {
     }
 };
 
-// Replaces the system copy for one test.
-struct CopyHook {
-    using Fn = bool (*)(const char*, const char*, bool);
-    Fn saved = platform::fs_ops().copy;
-    explicit CopyHook(Fn f) { platform::fs_ops().copy = f; }
-    ~CopyHook() { platform::fs_ops().copy = saved; }
+// Replaces the system's copy step for one test.
+struct StageHook {
+    using Fn = decltype(platform::FsOps::stage);
+    Fn saved = platform::fs_ops().stage;
+    explicit StageHook(Fn f) { platform::fs_ops().stage = f; }
+    ~StageHook() { platform::fs_ops().stage = saved; }
 };

@@ -13,6 +13,7 @@
 
 #include "fs/fs.h"
 #include "fs/iterator.h"
+#include "platform/fs.h"
 #include "platform/posix/calls.h"
 #include "scratch.h"
 
@@ -153,6 +154,14 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_EQ(read_all(t / "c2"), data);
     EXPECT_TRUE(MueveFichero(at(t / "c2"), at(t / "c3")));
     EXPECT_FALSE(MueveFichero(at(t / "c3"), old));
+    // No links either (FAT): an existence check, then a plain rename; modes are refused.
+    calls.linkat = [](int, const char*, int, const char*, int) { return fail_with<EPERM>(); };
+    calls.fchmod = [](int, mode_t) { return fail_with<ENOSYS>(); };
+    EXPECT_TRUE(DuplicaFichero(src, at(t / "c5"), true));
+    EXPECT_FALSE(DuplicaFichero(src, old, true));
+    EXPECT_EQ(read_all(t / "old"), "old");
+    EXPECT_EQ(read_all(t / "c5"), data);
+    expected.insert("c5");
 
     // Without /proc the unnamed file is linked by its descriptor.
     calls = guard.saved;
@@ -179,6 +188,44 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_TRUE(DuplicaFichero(src, at(t / "late"), false));
     EXPECT_EQ(read_all(t / "late"), data);
     EXPECT_EQ(entries(t.path), expected);
+}
+
+// A copy stopped between two pieces writes nothing more and leaves nothing, named or not; the
+// pieces told add up to the file, and a stop asked for after the last one comes too late.
+TEST(PosixCopy, StopBetweenPieces) {
+    TempDir t;
+    const size_t size = 5 * 1024 * 1024 + 3; // six pieces of the read loop
+    write_file(t / "src", pattern(size));
+    const DString src = at(t / "src"), dst = at(t / "dst");
+    CallsGuard guard;
+    auto& calls = platform::posix_calls();
+    static int writes, stop_after;
+    static uint64_t told;
+    calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EXDEV>(); };
+    calls.write = [](int fd, const void* b, size_t n) {
+        ++writes;
+        return ::write(fd, b, n);
+    };
+    const platform::CopyProgress progress{[](void*, uint64_t n) {
+                                              told += n;
+                                              return writes < stop_after;
+                                          },
+                                          nullptr};
+    for (bool unnamed : {true, false}) {
+        calls.open = unnamed ? guard.saved.open : open_without_tmpfile;
+        writes = 0;
+        stop_after = 2;
+        EXPECT_FALSE(DuplicaFichero(src, dst, true, &progress));
+        EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(ECANCELED));
+        EXPECT_EQ(writes, 2);
+        EXPECT_EQ(entries(t.path), Names{"src"});
+    }
+    writes = 0;
+    told = 0;
+    stop_after = 6;
+    EXPECT_TRUE(DuplicaFichero(src, dst, true, &progress));
+    EXPECT_EQ(told, size);
+    EXPECT_EQ(read_all(t / "dst"), pattern(size));
 }
 
 // A destination file system that fills up half-way: the copy fails and leaves nothing.

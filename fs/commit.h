@@ -1,0 +1,78 @@
+#pragma once
+// CopyCommitter: while one is open on a thread, the copies that DuplicaFichero makes there
+// without leave to replace return as soon as their data is complete in a file that has no
+// name yet. A committer thread of its own brings them to disk and names them in groups while
+// the copying thread goes on: each group is what arrived while the previous one was flushed,
+// bounded by count, bytes and the descriptors that waiting copies hold. A name still appears
+// only over data on disk, and a crash before leaves nothing under it.
+//
+// While a copy waits, ExisteFichero counts its name as taken and a second copy to that name
+// is refused at once. A name that another process takes meanwhile counts as a file that was
+// there already, as the copy job wants it when two runs share a destination. Copies that may
+// replace a file, and every copy made on another thread, stay immediate.
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+
+#include "platform/fs.h"
+#include "text/dstring.h"
+
+// The copy flushed and named before it returns.
+bool CopyNow(const DString& src, const DString& dst, bool fail_if_exists,
+             const platform::CopyProgress* progress);
+
+class CopyCommitter {
+  public:
+    CopyCommitter();
+    // Finishes; a copy that could not be named then goes unreported.
+    ~CopyCommitter();
+    CopyCommitter(const CopyCommitter&) = delete;
+    CopyCommitter& operator=(const CopyCommitter&) = delete;
+
+    // The committer open on the calling thread; null for none.
+    static CopyCommitter* OnThisThread();
+
+    // True when some copy could not be named so far; src and dst then hold the paths of the
+    // first such copy, as they were given to DuplicaFichero. Does not wait.
+    bool Failed(DString& src, DString& dst);
+    // Waits until every copy handed over is named or discarded. False when one could not be
+    // named, with its paths as for Failed.
+    bool Finish(DString& src, DString& dst);
+
+    // DuplicaFichero's way in: stages the copy and queues it, waiting while the queue is full.
+    bool Copy(const DString& src, const DString& dst, const platform::CopyProgress* progress);
+    // Whether a copy to dst waits in the queue.
+    bool Waiting(const DString& dst);
+
+  private:
+    struct Item {
+        platform::StagedFile file;
+        std::string src, dst;
+        uint64_t bytes;
+    };
+    void Run();
+    // Enough waits to fill a group: no need to wait for more. Under the lock.
+    bool GroupReady() const;
+    // Waits until nothing is queued or being named.
+    void Drain(std::unique_lock<std::mutex>& lock);
+
+    const size_t max_files_; // waiting copies, each holding a descriptor
+    std::mutex mutex_;
+    std::condition_variable work_, room_;
+    std::deque<Item> queue_;
+    std::unordered_set<std::string> waiting_names_; // queued or being named
+    size_t in_flight_ = 0;                          // being flushed and named
+    uint64_t queued_bytes_ = 0;
+    bool closing_ = false, failed_ = false;
+    std::atomic<bool> any_failed_{false}; // failed_, for a look without the lock
+    std::string failed_src_, failed_dst_;
+    std::unordered_set<std::string> made_; // names given, folded; the committer thread's own
+    CopyCommitter* outer_;                 // the committer open on this thread before this one
+    std::thread thread_;
+};
