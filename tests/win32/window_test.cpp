@@ -42,8 +42,9 @@ struct Gate {
     }
 } g_gate;
 
-bool (*const real_copy)(const char*, const char*, bool) = platform::fs_ops().copy;
-bool GatedCopy(const char* src, const char* dst, bool fail_if_exists) {
+const auto real_stage = platform::fs_ops().stage;
+platform::StagedFile GatedStage(const char* src, const char* dst, bool fail_if_exists,
+                                const platform::CopyProgress* progress, uint64_t* bytes) {
     {
         std::unique_lock<std::mutex> l(g_gate.m);
         ++g_gate.held;
@@ -51,7 +52,7 @@ bool GatedCopy(const char* src, const char* dst, bool fail_if_exists) {
         g_gate.cv.wait(l, [] { return g_gate.open || g_gate.passes > 0; });
         if (!g_gate.open) --g_gate.passes;
     }
-    return real_copy(src, dst, fail_if_exists);
+    return real_stage(src, dst, fail_if_exists, progress, bytes);
 }
 
 bool Eventually(const std::function<bool()>& ok) {
@@ -169,11 +170,11 @@ struct Source {
         for (int i = 0; i < 5; ++i)
             write_file(t / "src" / ("f" + std::to_string(i)), std::string(1000 * (i + 1), 'x'));
         g_gate.Set(false);
-        platform::fs_ops().copy = GatedCopy;
+        platform::fs_ops().stage = GatedStage;
     }
     ~Source() {
         g_gate.Set(true);
-        platform::fs_ops().copy = real_copy;
+        platform::fs_ops().stage = real_stage;
     }
     std::vector<std::string> Params() const { return fstest::Params(t / "src", t / "dst"); }
 };
