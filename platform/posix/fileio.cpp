@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/fileio.h"
-#include "platform/native_path.h"
+#include "platform/posix/native_path.h"
 
 // A descriptor d travels as the pointer value d + 1, so that descriptor 0 is not null.
 namespace platform {

@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 
 #include "platform/folder_id.h"
-#include "platform/native_path.h"
+#include "platform/posix/native_path.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 // The file-system services over POSIX calls. Library paths become native paths by turning
 // every backslash into "/"; names pass through as bytes, so names that are not valid UTF-8
 // survive a listing and a copy. A backslash inside a native name travels as U+F05C
-// (platform/native_path.h).
+// (platform/posix/native_path.h).
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/resource.h>
@@ -23,7 +23,7 @@
 
 #include "platform/drive.h"
 #include "platform/fs.h"
-#include "platform/native_path.h"
+#include "platform/posix/native_path.h"
 #include "platform/posix/calls.h"
 #include "platform/temp_name.h"
 

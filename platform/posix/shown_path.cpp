@@ -1,6 +1,6 @@
 #include "platform/shown_path.h"
 
-#include "platform/native_path.h"
+#include "platform/posix/native_path.h"
 
 namespace platform {
 

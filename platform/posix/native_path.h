@@ -1,4 +1,5 @@
 #pragma once
+// The POSIX twin of win32/wide_path.h: library paths to native ones and back.
 // Library paths use the backslash as separator. A POSIX name may itself hold a backslash;
 // inside the library that character travels as U+F05C (UTF-8 EF 81 9C). So that every native
 // name survives the trip, a U+F05C or U+F05D of the name itself travels behind the escape
