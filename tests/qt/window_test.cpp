@@ -11,12 +11,14 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/entry_run.h"
+#include "app/job.h"
 #include "platform/gui/qt/chooser.h"
 
 using namespace fstest;
@@ -112,26 +114,38 @@ TEST(QtWindow, LaidOutAsTheFormAndEscPressesCancel) {
 }
 
 // The close box during the copy is Cancel: the window stays, greyed and still served by its
-// event loop, until the job has stopped; then it closes by itself.
+// event loop, until the job has stopped; then it closes by itself. The copy under way is held
+// at its end until the loop has been seen running.
 TEST(QtWindow, CloseBoxDuringTheCopyWaitsWithoutFreezing) {
     SlowSource s;
+    static std::atomic<bool> hold{false};
+    static StageHook::Fn slowed = platform::fs_ops().stage;
+    StageHook held([](const char* src, const char* dst, bool f, const platform::CopyProgress* p,
+                      uint64_t* bytes) {
+        platform::StagedFile staged = slowed(src, dst, f, p, bytes);
+        while (hold.load())
+            platform::sleep_ms(5);
+        return staged;
+    });
     int closed_at = -1, ticks_after = 0;
     const int code = RunWindow(Params(s.t / "src", s.t / "dst"), [&](int call) {
         QWidget* w = MainWindow();
         if (closed_at < 0) {
             if (!w || !Copying(w)) return false;
+            hold.store(true);
             w->close();
             closed_at = call;
             EXPECT_TRUE(w->isVisible());
             EXPECT_FALSE(w->findChild<QPushButton*>()->isEnabled());
-        } else if (w) {
-            ++ticks_after;
+        } else if (w && ++ticks_after == 3) {
+            hold.store(false);
         }
         return false;
     });
+    hold.store(false);
     EXPECT_EQ(code, 0);
     EXPECT_GE(closed_at, 0);
-    EXPECT_GT(ticks_after, 0); // the loop went on while the job wound down
+    EXPECT_GE(ticks_after, 3); // the loop went on while the job wound down
     EXPECT_LT(s.copied(), 50);
 }
 
