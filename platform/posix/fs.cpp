@@ -23,8 +23,8 @@
 
 #include "platform/drive.h"
 #include "platform/fs.h"
-#include "platform/posix/native_path.h"
 #include "platform/posix/calls.h"
+#include "platform/posix/native_path.h"
 #include "platform/temp_name.h"
 
 namespace platform {

@@ -57,7 +57,7 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
         CopyCommitter committer;
         ASSERT_TRUE(t.copy('a'));
         EXPECT_TRUE(ExisteFichero(t.dst('a')));
-        EXPECT_FALSE(t.copy('a')); // refused at once, not when named
+        EXPECT_FALSE(t.copy('a'));           // refused at once, not when named
         EXPECT_EQ(t.names().count("a"), 0u); // a hidden temporary name at most
         EXPECT_FALSE(committer.Failed(o, d));
         hold = false;
