@@ -13,16 +13,16 @@
 
 namespace {
 
-bool Cancelado(const CopyState* w) {
+bool Cancelled(const CopyState* w) {
     return w->Monitor.cancelado.load(std::memory_order_relaxed);
 }
 
-void PonPaso(CopyState* w, const DString& paso) {
+void SetStep(CopyState* w, const DString& paso) {
     TCriticalSectionOrvEntra guard(MonitorLock());
     w->Monitor.paso = paso;
 }
 
-void PonDetalle(CopyState* w, const DString& detalle) {
+void SetDetail(CopyState* w, const DString& detalle) {
     TCriticalSectionOrvEntra guard(MonitorLock());
     w->Monitor.detalle = detalle;
 }
@@ -39,7 +39,7 @@ DString Shown(const DString& ruta) {
     return DString(platform::shown_path(ruta.c_str()).c_str());
 }
 
-DString ErrorCopia(const DString& origen, const DString& destino) {
+DString CopyError(const DString& origen, const DString& destino) {
     return DString("Error copying file: ") + Shown(origen) + " to " + Shown(destino);
 }
 
@@ -114,7 +114,7 @@ struct FileProgress {
             p->w->Monitor.Avanza(step);
             p->shown += step;
         }
-        p->stopped = Cancelado(p->w);
+        p->stopped = Cancelled(p->w);
         return !p->stopped;
     }
 };
@@ -139,7 +139,7 @@ bool CopiaFicheros(CopyState* w) {
         w->source_missing = !origen.Siguiente() && origen.ended == platform::ListingEnd::missing;
     }
 
-    PonPaso(w, "Preparing to copy files...");
+    SetStep(w, "Preparing to copy files...");
     const int64_t total = TamanoCarpeta(w, w->DirOrigen);
     {
         TCriticalSectionOrvEntra guard(MonitorLock());
@@ -148,7 +148,7 @@ bool CopiaFicheros(CopyState* w) {
     }
     bool ok = true;
     // A Cancel during the scan ends the job here: nothing is copied.
-    if (!Cancelado(w)) {
+    if (!Cancelled(w)) {
         w->Monitor.PonTotal(total);
         // The copies are flushed and named in groups apart from the copying; the job ends
         // only once the last of them, also after a failure or a Cancel, has its name.
@@ -160,7 +160,7 @@ bool CopiaFicheros(CopyState* w) {
         w->committer = nullptr;
         if (!named && ok) {
             ok = false;
-            w->TextoError = ErrorCopia(origen, destino);
+            w->TextoError = CopyError(origen, destino);
         }
     }
     w->Terminado.store(true, std::memory_order_release);
@@ -169,7 +169,7 @@ bool CopiaFicheros(CopyState* w) {
 
 // The scan counts whatever it can read; what it cannot, the copy meets and reports.
 int64_t TamanoCarpeta(CopyState* w, const DString& carpeta) {
-    PonDetalle(w, Shown(carpeta));
+    SetDetail(w, Shown(carpeta));
     int64_t suma = 0;
     FolderWalk r(w, carpeta);
     if (r.TooDeep()) return 0;
@@ -181,7 +181,7 @@ int64_t TamanoCarpeta(CopyState* w, const DString& carpeta) {
                 suma += TamanoFichero(r.it.ruta);
             }
         }
-        if (Cancelado(w)) return 0;
+        if (Cancelled(w)) return 0;
     }
     return suma;
 }
@@ -211,7 +211,7 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
     // same form may find the first one's file at the destination, where case is ignored.
     std::unordered_map<std::string, std::string> seen_names;
     bool more;
-    while ((more = r.it.Siguiente()) && ok && !Cancelado(w)) {
+    while ((more = r.it.Siguiente()) && ok && !Cancelled(w)) {
         const char* nombre = r.it.ruta.Nombre();
         if (nombre[0] == '.') continue;
         TStringNomFitx destino_entrada;
@@ -224,7 +224,7 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
                    !BothListed(destino, first.first->second, nombre)) {
             // The two names share one file there: a collision, not a file to keep.
             ok = false;
-            error = ErrorCopia(r.it.ruta, destino_entrada);
+            error = CopyError(r.it.ruta, destino_entrada);
         } else {
             ok = CopiaFichero(w, r.it.ruta, destino_entrada, error);
         }
@@ -238,7 +238,7 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
 }
 
 bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error) {
-    PonPaso(w, DString("Copying file: ") + Shown(origen));
+    SetStep(w, DString("Copying file: ") + Shown(origen));
     bool ok = true;
     FileProgress progress{w, TamanoFichero(origen)};
     if (!ExisteFichero(destino)) {
@@ -248,13 +248,13 @@ bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, D
             // whose name another run has taken meanwhile: that file counts as there already.
             if (!progress.stopped && !ExisteFichero(destino)) {
                 ok = false;
-                error = ErrorCopia(origen, destino);
+                error = CopyError(origen, destino);
             }
         } else if (DString fallo_origen, fallo_destino;
                    w->committer && w->committer->Failed(fallo_origen, fallo_destino)) {
             // An earlier copy could not be named: that failure ends the job.
             ok = false;
-            error = ErrorCopia(fallo_origen, fallo_destino);
+            error = CopyError(fallo_origen, fallo_destino);
         }
     }
     w->Monitor.Avanza(progress.size - progress.shown);
