@@ -63,12 +63,15 @@ void MakeChain(const sfs::path& top, const std::string& name, int n) {
 
 } // namespace
 
-// Colons, backslashes and the character that carries a backslash inside the program are parts
-// of names, copied as they are; a file of the same name in the current folder is never read.
+// Colons, backslashes, bytes that are not UTF-8 and the characters that carry a backslash inside
+// the program are parts of names, copied as they are; a file of the same name in the current folder
+// is never read.
 TEST(HostileDisc, NamesThatLookLikePaths) {
     TempDir t;
     sfs::create_directories(t / "src" / "d:x");
-    const std::string names[] = {"map:2024.dat", "a\\b", "c\xEF\x81\x9C", "d:x/inner"};
+    const std::string names[] = {"map:2024.dat",     "a\\b",
+                                 "c\xEF\x81\x9C",    "d:x/inner",
+                                 "latin1-\xE9t\xE9", "escape\xEF\x81\x9D\\"};
     for (const std::string& n : names)
         write_file(t / "src" / n, "disc " + n);
     const sfs::path saved = sfs::current_path();

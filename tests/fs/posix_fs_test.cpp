@@ -44,26 +44,6 @@ template <int E> int fail_with() {
 
 } // namespace
 
-TEST(PosixNames, BackslashAndNonUtf8NamesSurvive) {
-    TempDir t;
-    sfs::create_directory(t / "src");
-    sfs::create_directory(t / "dst");
-    const std::string odd[] = {"back\\slash", "latin1-\xE9t\xE9", "dot.in.name",
-                               "private\xEF\x81\x9Cuse", "escape\xEF\x81\x9D\\"};
-    for (const auto& n : odd)
-        write_file(t / "src" / n, "content of " + n);
-
-    for (const std::string& name : listed(t / "src")) {
-        if (name[0] == '.') continue;
-        const std::string src = lib(t / "src") + "\\" + name;
-        EXPECT_TRUE(ExisteFichero(src.c_str())) << name;
-        EXPECT_TRUE(DuplicaFichero(src.c_str(), (lib(t / "dst") + "\\" + name).c_str(), true));
-    }
-    EXPECT_EQ(listed(t / "src").count("back\xEF\x81\x9Cslash"), 1u); // not a separator
-    for (const auto& n : odd)
-        EXPECT_EQ(read_all(t / "dst" / n), "content of " + n) << n;
-}
-
 // Links are followed only inside the walk's drive (here the root file system, so inside the
 // walk's top folder), never back up the walk; the listing ends every loop.
 TEST(PosixNames, LinksStayInsideTheWalk) {
@@ -75,12 +55,10 @@ TEST(PosixNames, LinksStayInsideTheWalk) {
     for (auto [target, name] : {std::pair<sfs::path, const char*>{".", "self"},
                                 {"..", "up"},
                                 {t.path, "top"},
-                                {"/", "root"},
                                 {"/etc", "etc"},
                                 {t / "other", "side"}})
         sfs::create_directory_symlink(target, b / name);
     sfs::create_symlink(t / "other" / "f", b / "flink");
-    sfs::create_symlink("/etc/passwd", b / "passwd");
     sfs::create_symlink(t / "missing", b / "dangling");
     // Two folders that lead into each other.
     sfs::create_directory_symlink(t / "other", t / "a" / "to_other");
@@ -251,26 +229,4 @@ TEST(PosixRealFaults, FullDisk) {
     ::umount2((t / "small").c_str(), MNT_DETACH);
 }
 
-// A read-only disc image: listed and copied from, never written to.
-TEST(PosixRealFaults, ReadOnlyDisc) {
-    TempDir t;
-    sfs::create_directories(t / "data" / "sub");
-    sfs::create_directory(t / "out");
-    const std::string data = pattern(700000);
-    write_file(t / "data" / "sub" / "b.bin", data);
-    write_file(t / "data" / "a.txt", "hello");
-    IsoDisc iso(t / "data", t.path);
-    if (!iso.mounted) GTEST_SKIP() << "cannot mount a disc image here";
-
-    const Names top{".", "..", "a.txt", "sub"};
-    const std::string disc = lib(iso.mnt);
-    EXPECT_EQ(listed(iso.mnt), top);
-    EXPECT_TRUE(ExisteCarpeta((disc + "\\sub\\").c_str(), true));
-    EXPECT_TRUE(DuplicaFichero((disc + "\\sub\\b.bin").c_str(), at(t / "out" / "b"), true));
-    EXPECT_EQ(read_all(t / "out" / "b"), data);
-    EXPECT_FALSE(DuplicaFichero(at(t / "out" / "b"), (disc + "\\b").c_str(), true));
-    EXPECT_FALSE(CreaCarpeta((disc + "\\new").c_str()));
-    EXPECT_FALSE(BorraFichero((disc + "\\a.txt").c_str()));
-    EXPECT_EQ(listed(iso.mnt), top);
-}
 #endif
