@@ -14,7 +14,10 @@
 #include <string>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include "fs/iterator.h"
@@ -89,6 +92,14 @@ inline std::string pattern(size_t n) {
     return s;
 }
 
+// Puts a table of system calls (or any other value) back as it was when the scope ends.
+template <typename T> struct Restore {
+    T& ref;
+    T saved = ref;
+    explicit Restore(T& r) : ref(r) {}
+    ~Restore() { ref = saved; }
+};
+
 // A fresh folder below the system's temporary folder, removed with its content.
 struct TempDir {
     sfs::path path;
@@ -107,6 +118,12 @@ struct TempDir {
 };
 
 #ifndef _WIN32
+// open() on a file system without unnamed files.
+inline int open_without_tmpfile(const char* p, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) return errno = EOPNOTSUPP, -1;
+    return ::open(p, flags, mode);
+}
+
 // A disc image of a folder (Rock Ridge and Joliet) mounted read-only with fuseiso at mnt;
 // mounted stays false where the tools or FUSE are missing.
 struct IsoDisc {

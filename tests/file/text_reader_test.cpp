@@ -29,11 +29,6 @@ TEST_F(TextReader, FieldsAndLinesForEveryLineEnd) {
             EXPECT_EQ(fields(f), expected) << int(eol[0]) << " " << extra;
             EXPECT_EQ(f.lineCount, 3);
         }
-        TFicheroOrv f;
-        ASSERT_TRUE(f.Abre(path("items.txt"), FITX_READ | FITX_TEXT));
-        int n[5] = {-1, -1, -1, -1, -1};
-        f.read_int(n[0]).read_int(n[1]).read_int(n[2]).read_int(n[3]).read_int(n[4]);
-        EXPECT_EQ(std::vector<int>(n, n + 5), (std::vector<int>{12, 34, 56, 7, 0}));
     }
 }
 

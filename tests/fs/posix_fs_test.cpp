@@ -22,21 +22,6 @@ using Names = std::set<std::string>;
 
 namespace {
 
-// Replaces system calls for one test and puts the real ones back.
-struct CallsGuard {
-    platform::PosixCalls saved = platform::posix_calls();
-    ~CallsGuard() { platform::posix_calls() = saved; }
-};
-
-// A file system without unnamed files.
-int open_without_tmpfile(const char* p, int flags, mode_t mode) {
-    if ((flags & O_TMPFILE) == O_TMPFILE) {
-        errno = EOPNOTSUPP;
-        return -1;
-    }
-    return ::open(p, flags, mode);
-}
-
 template <int E> int fail_with() {
     errno = E;
     return -1;
@@ -90,7 +75,7 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     const std::string data = pattern(5 * 1024 * 1024 + 3);
     write_file(t / "src", data);
     const DString src = at(t / "src"), dst = at(t / "dst"), old = at(t / "old");
-    CallsGuard guard;
+    Restore guard(platform::posix_calls());
     auto& calls = platform::posix_calls();
 
     // A read error half-way (a scratched disc), on the plain loop and the kernel copy.
@@ -175,7 +160,7 @@ TEST(PosixCopy, StopBetweenPieces) {
     const size_t size = 5 * 1024 * 1024 + 3; // six pieces of the read loop
     write_file(t / "src", pattern(size));
     const DString src = at(t / "src"), dst = at(t / "dst");
-    CallsGuard guard;
+    Restore guard(platform::posix_calls());
     auto& calls = platform::posix_calls();
     static int writes, stop_after;
     static uint64_t told;
@@ -218,7 +203,7 @@ TEST(PosixRealFaults, FullDisk) {
     EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(ENOSPC));
     EXPECT_TRUE(entries(t / "small").empty());
     {
-        CallsGuard guard; // the named temporary file must go too
+        Restore guard(platform::posix_calls()); // the named temporary file must go too
         platform::posix_calls().open = open_without_tmpfile;
         EXPECT_FALSE(DuplicaFichero(at(t / "big"), dst, false));
         EXPECT_TRUE(entries(t / "small").empty());
