@@ -74,7 +74,8 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     };
     hold = true;
     CopyCommitter committer;
-    ASSERT_TRUE(t.copy('a') && t.copy('b'));
+    ASSERT_TRUE(t.copy('a'));
+    ASSERT_TRUE(t.copy('b'));
     write_file(t.path / "dst" / "a", "taken");
     hold = false;
     ASSERT_TRUE(t.copy('c'));

@@ -1,5 +1,6 @@
-// POSIX-only behaviour of the file-system services: native names, links, and copies that
-// fail half-way, through real faults where they can be made and the call table otherwise.
+// POSIX-only behaviour of the file copy: copies that fail half-way and the fallbacks of file
+// systems that lack a feature, through real faults where they can be made and the call table
+// otherwise.
 #ifndef _WIN32
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -7,12 +8,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <functional>
 #include <set>
 #include <string>
 
 #include "fs/fs.h"
-#include "fs/iterator.h"
 #include "platform/fs.h"
 #include "platform/posix/calls.h"
 #include "scratch.h"
@@ -28,46 +27,6 @@ template <int E> int fail_with() {
 }
 
 } // namespace
-
-// Links are followed only inside the walk's drive (here the root file system, so inside the
-// walk's top folder), never back up the walk; the listing ends every loop.
-TEST(PosixNames, LinksStayInsideTheWalk) {
-    TempDir t;
-    const sfs::path b = t / "a" / "b";
-    sfs::create_directories(b);
-    sfs::create_directory(t / "other");
-    write_file(t / "other" / "f", "f");
-    for (auto [target, name] : {std::pair<sfs::path, const char*>{".", "self"},
-                                {"..", "up"},
-                                {t.path, "top"},
-                                {"/etc", "etc"},
-                                {t / "other", "side"}})
-        sfs::create_directory_symlink(target, b / name);
-    sfs::create_symlink(t / "other" / "f", b / "flink");
-    sfs::create_symlink(t / "missing", b / "dangling");
-    // Two folders that lead into each other.
-    sfs::create_directory_symlink(t / "other", t / "a" / "to_other");
-    sfs::create_directory_symlink(t / "a", t / "other" / "to_a");
-
-    EXPECT_EQ(listed(b, false, t.path), (Names{".", "..", "side", "flink"}));
-    EXPECT_EQ(listed(b), (Names{".", ".."})); // a walk that begins at b keeps inside b
-    // A dangling link has no attributes: hidden, but listed when hidden entries are asked for.
-    EXPECT_EQ(listed(b, true, t.path), (Names{".", "..", "side", "flink", "dangling"}));
-
-    int visited = 0; // a recursive walk over everything ends
-    std::function<void(const std::string&)> walk = [&](const std::string& folder) {
-        TIteradorFitx it((folder + "\\*.*").c_str());
-        it.walk_top = lib(t.path).c_str();
-        while (it.Siguiente() && visited < 10000) {
-            std::string name = TStringNomFitx(it.ruta).Nombre();
-            if (name == "." || name == "..") continue;
-            ++visited;
-            if (it.es_carpeta) walk(it.ruta.str());
-        }
-    };
-    walk(lib(t.path));
-    EXPECT_LT(visited, 40);
-}
 
 // Copies that fail half-way leave nothing; the fallbacks and races never replace a file.
 TEST(PosixCopy, FaultsFallbacksAndRaces) {
@@ -151,44 +110,6 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_TRUE(DuplicaFichero(src, at(t / "late"), false));
     EXPECT_EQ(read_all(t / "late"), data);
     EXPECT_EQ(entries(t.path), expected);
-}
-
-// A copy stopped between two pieces writes nothing more and leaves nothing, named or not; the
-// pieces told add up to the file, and a stop asked for after the last one comes too late.
-TEST(PosixCopy, StopBetweenPieces) {
-    TempDir t;
-    const size_t size = 5 * 1024 * 1024 + 3; // six pieces of the read loop
-    write_file(t / "src", pattern(size));
-    const DString src = at(t / "src"), dst = at(t / "dst");
-    Restore guard(platform::posix_calls());
-    auto& calls = platform::posix_calls();
-    static int writes, stop_after;
-    static uint64_t told;
-    calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EXDEV>(); };
-    calls.write = [](int fd, const void* b, size_t n) {
-        ++writes;
-        return ::write(fd, b, n);
-    };
-    const platform::CopyProgress progress{[](void*, uint64_t n) {
-                                              told += n;
-                                              return writes < stop_after;
-                                          },
-                                          nullptr};
-    for (bool unnamed : {true, false}) {
-        calls.open = unnamed ? guard.saved.open : open_without_tmpfile;
-        writes = 0;
-        stop_after = 2;
-        EXPECT_FALSE(DuplicaFichero(src, dst, true, &progress));
-        EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(ECANCELED));
-        EXPECT_EQ(writes, 2);
-        EXPECT_EQ(entries(t.path), Names{"src"});
-    }
-    writes = 0;
-    told = 0;
-    stop_after = 6;
-    EXPECT_TRUE(DuplicaFichero(src, dst, true, &progress));
-    EXPECT_EQ(told, size);
-    EXPECT_EQ(read_all(t / "dst"), pattern(size));
 }
 
 // A destination file system that fills up half-way: the copy fails and leaves nothing.
