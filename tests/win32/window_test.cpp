@@ -15,9 +15,6 @@
 #include <vector>
 
 #include "app/entry_run.h"
-#include "app/form_lumbrake.h"
-#include "args.h"
-#include "platform/fs.h"
 
 using namespace fstest;
 
@@ -161,17 +158,14 @@ int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)
 // Five small files whose copies wait at the gate.
 struct Source {
     TempDir t;
+    StageHook hook{GatedStage};
     Source() {
         sfs::create_directories(t / "src");
         for (int i = 0; i < 5; ++i)
             write_file(t / "src" / ("f" + std::to_string(i)), std::string(1000 * (i + 1), 'x'));
         g_gate.Set(false);
-        platform::fs_ops().stage = GatedStage;
     }
-    ~Source() {
-        g_gate.Set(true);
-        platform::fs_ops().stage = real_stage;
-    }
+    ~Source() { g_gate.Set(true); }
     std::vector<std::string> Params() const { return fstest::Params(t / "src", t / "dst"); }
 };
 
