@@ -48,6 +48,7 @@ TEST(FileSystem, DriveTestComesFirst) {
         return uint32_t{0};
     };
     EXPECT_FALSE(ExisteFichero("D:\\x"));
+    EXPECT_FALSE(ExisteFichero("d:\\x"));
     EXPECT_EQ(queries, 0); // a drive the mask has, or no drive at all, is asked about
     for (const char* p : {"E:\\x", "C:\\x", "\\x", "rel\\x"})
         EXPECT_TRUE(ExisteFichero(p)) << p;

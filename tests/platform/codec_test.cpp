@@ -131,20 +131,16 @@ TEST(Codec, FallbacksAndSystemCodePages) {
     EXPECT_TRUE(latin.is_empty());
     latin.assign_wide(u"\u00E9t\u00E9", -1); // in the string's own code page
     EXPECT_STREQ(latin.c_str(), "\xE9t\xE9");
-}
 
-// Windows code-page numbers reach the system's conversion under names it knows; on Linux the
-// system's own 8-bit code page is UTF-8, whatever the locale says.
-TEST(Codec, SystemCodePagesByNumber) {
+    // Windows code-page numbers reach the system's conversion under names it knows; on Linux
+    // the system's own 8-bit code page is UTF-8, whatever the locale says.
     const std::pair<int, char16_t> cases[] = {
         {28591, u'\u00E9'}, {10000, u'\u00C8'}, {20866, u'\u0418'}, {437, u'\u0398'}};
     for (auto [codepage, out] : cases) {
-        char16_t w[4] = {};
         EXPECT_EQ(to_wide(codepage, "\xE9", 1, w, 4), 1) << codepage;
         EXPECT_EQ(w[0], out) << codepage;
     }
 #ifndef _WIN32
-    char16_t w[8];
     EXPECT_EQ(to_wide(1, "caf\xC3\xA9", 5, w, 8), 4);
     EXPECT_EQ(U(w), u"caf\u00E9");
 #endif
