@@ -87,7 +87,6 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
 }
 
 #ifndef _WIN32
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
