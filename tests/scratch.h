@@ -3,6 +3,7 @@
 // and inspect files in them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -13,7 +14,10 @@
 #include <string>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include "fs/iterator.h"
@@ -23,28 +27,23 @@ namespace sfs = std::filesystem;
 
 namespace fstest {
 
-// The library's form of a path: UTF-8 with backslash separators.
-inline std::string lib(const sfs::path& p) {
-    auto u8 = p.u8string();
-    std::string s(u8.begin(), u8.end());
-    for (char& c : s)
-        if (c == '/') c = '\\';
-    return s;
-}
-
-// A path as the program shows it to people: in the system's own form.
+// A path in UTF-8: as the program shows it to people (the system's own form), or in the
+// library's form, with backslash separators.
 inline std::string shown(const sfs::path& p) {
     auto u8 = sfs::path(p).make_preferred().u8string();
     return std::string(u8.begin(), u8.end());
 }
-
-// The system's separator, as the program shows it after a folder.
-inline const std::string kSep(1, static_cast<char>(sfs::path::preferred_separator));
-
-// The same as the library's string type.
+inline std::string lib(const sfs::path& p) {
+    std::string s = shown(p);
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
 inline DString at(const sfs::path& p) {
     return lib(p).c_str();
 }
+
+// The system's separator, as the program shows it after a folder.
+inline const std::string kSep(1, static_cast<char>(sfs::path::preferred_separator));
 
 inline void write_file(const sfs::path& p, const std::string& data) {
     std::ofstream(p, std::ios::binary) << data;
@@ -93,6 +92,14 @@ inline std::string pattern(size_t n) {
     return s;
 }
 
+// Puts a table of system calls (or any other value) back as it was when the scope ends.
+template <typename T> struct Restore {
+    T& ref;
+    T saved = ref;
+    explicit Restore(T& r) : ref(r) {}
+    ~Restore() { ref = saved; }
+};
+
 // A fresh folder below the system's temporary folder, removed with its content.
 struct TempDir {
     sfs::path path;
@@ -111,6 +118,12 @@ struct TempDir {
 };
 
 #ifndef _WIN32
+// open() on a file system without unnamed files.
+inline int open_without_tmpfile(const char* p, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) return errno = EOPNOTSUPP, -1;
+    return ::open(p, flags, mode);
+}
+
 // A disc image of a folder (Rock Ridge and Joliet) mounted read-only with fuseiso at mnt;
 // mounted stays false where the tools or FUSE are missing.
 struct IsoDisc {
@@ -128,8 +141,6 @@ struct IsoDisc {
         mounted = std::system(cmd.c_str()) == 0;
     }
     ~IsoDisc() { Eject(); }
-    IsoDisc(const IsoDisc&) = delete;
-    IsoDisc& operator=(const IsoDisc&) = delete;
     // Takes the disc away, also while files on it are open.
     void Eject() {
         if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
@@ -147,7 +158,7 @@ class Scratch : public ::testing::Test {
     sfs::path native(const std::string& name) const { return tmp.path / name; }
     // The library's text of the path: UTF-8 with the system's own separators.
     TStringNomFitx path(const std::string& name) const {
-        return TStringNomFitx(reinterpret_cast<const char*>(native(name).u8string().c_str()));
+        return TStringNomFitx(fstest::shown(native(name)).c_str());
     }
     void put(const std::string& name, const std::string& content) const {
         fstest::write_file(native(name), content);

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/form_lumbrake.h"
+#include "app/job.h"
 #include "args.h"
 #include "platform/drive.h"
-#include "platform/fs.h"
 #include "platform/sync.h"
 #include "scratch.h"
 
@@ -32,27 +32,15 @@ inline std::vector<std::string> Params(const sfs::path& src, const sfs::path& ds
     return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
 }
 
-template <typename F> struct Slowed;
-template <typename R, typename... A> struct Slowed<R (*)(A...)> {
-    static inline R (*real)(A...) = nullptr;
-    static R Call(A... a) {
-        platform::sleep_ms(20);
-        return real(a...);
-    }
-};
-
 // For its lifetime every file copy takes 20 ms more.
-class SlowCopies {
-    using Copy = Slowed<decltype(platform::fs_ops().stage)>;
-
-  public:
-    SlowCopies() {
-        Copy::real = platform::fs_ops().stage;
-        platform::fs_ops().stage = Copy::Call;
+struct SlowCopies : StageHook {
+    static inline Fn real = nullptr;
+    static platform::StagedFile Slow(const char* s, const char* d, bool f,
+                                     const platform::CopyProgress* p, uint64_t* n) {
+        platform::sleep_ms(20);
+        return real(s, d, f, p, n);
     }
-    ~SlowCopies() { platform::fs_ops().stage = Copy::real; }
-    SlowCopies(const SlowCopies&) = delete;
-    SlowCopies& operator=(const SlowCopies&) = delete;
+    SlowCopies() : StageHook(Slow) { real = saved; }
 };
 
 } // namespace fstest

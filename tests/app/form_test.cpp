@@ -9,29 +9,15 @@
 
 using namespace fstest;
 
-namespace {
-
-// Runs the application entry on the null back-end with the given arguments.
-struct AppRun {
-    gui::NullApplication app;
-    int code = -1;
-    void Go(std::vector<std::string> words = {}) { code = RunEntry(app, std::move(words)); }
-};
-
-} // namespace
-
 TEST(Form, ParameterErrorShowsOneBoxAndCloses) {
-    AppRun r;
-    r.Go();
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.app.title(), u"LumbrakeCD");
-    ASSERT_EQ(r.app.boxes.size(), 1u);
-    EXPECT_EQ(r.app.boxes[0].text, u"Error parameters: err=_argc<3");
-    EXPECT_EQ(r.app.boxes[0].caption, u"Lumbrake");
-    EXPECT_EQ(r.app.boxes[0].style, 0u);
-    EXPECT_EQ(r.app.activations, 2); // activated again when the box went: nothing more
-    EXPECT_TRUE(r.app.state.closed);
-    EXPECT_EQ(r.app.ticks, 0);
+    gui::NullApplication r;
+    EXPECT_EQ(RunEntry(r, {}), 0);
+    EXPECT_EQ(r.title(), u"LumbrakeCD");
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].text, u"Error parameters: err=_argc<3");
+    EXPECT_EQ(r.boxes[0].style, 0u);
+    EXPECT_EQ(r.activations, 2); // activated again when the box went: nothing more
+    EXPECT_TRUE(r.state.closed);
 }
 
 TEST(Form, CopyShowsProgressToTheEndOrOneErrorBox) {
@@ -39,25 +25,21 @@ TEST(Form, CopyShowsProgressToTheEndOrOneErrorBox) {
     sfs::create_directories(t / "src" / "d");
     write_file(t / "src" / "a", std::string(3000, 'a'));
     write_file(t / "src" / "d" / "b", std::string(1000, 'b'));
-    AppRun ok;
-    ok.Go(Params(t / "src", t / "dst"));
-    EXPECT_EQ(ok.code, 0);
-    EXPECT_TRUE(ok.app.boxes.empty());
+    gui::NullApplication ok, bad;
+    EXPECT_EQ(RunEntry(ok, Params(t / "src", t / "dst")), 0);
+    EXPECT_TRUE(ok.boxes.empty());
     EXPECT_TRUE(sfs::exists(t / "dst" / "d" / "b"));
-    ASSERT_FALSE(ok.app.positions.empty());
-    EXPECT_EQ(ok.app.positions.back(), 10000);
-    EXPECT_EQ(ok.app.state.bar_max, 10000);
-    EXPECT_TRUE(std::is_sorted(ok.app.positions.begin(), ok.app.positions.end()));
-    EXPECT_EQ(ok.app.state.label.rfind(u"Copying file: ", 0), 0u);
-    EXPECT_FALSE(ok.app.state.timer_enabled);
+    ASSERT_FALSE(ok.state.positions.empty());
+    EXPECT_EQ(ok.state.positions.back(), 10000);
+    EXPECT_TRUE(std::is_sorted(ok.state.positions.begin(), ok.state.positions.end()));
+    EXPECT_EQ(ok.state.label.rfind(u"Copying file: ", 0), 0u);
 
-    AppRun bad;
-    bad.Go(Params(t / "src", t / "no" / "dst"));
-    ASSERT_EQ(bad.app.boxes.size(), 1u);
-    EXPECT_EQ(bad.app.boxes[0].caption, u"Error");
-    EXPECT_EQ(bad.app.boxes[0].style, 16u);
-    EXPECT_EQ(bad.app.boxes[0].text.rfind(u"Error creating folder:", 0), 0u);
-    EXPECT_TRUE(bad.app.state.closed);
+    RunEntry(bad, Params(t / "src", t / "no" / "dst"));
+    ASSERT_EQ(bad.boxes.size(), 1u);
+    EXPECT_EQ(bad.boxes[0].caption, u"Error");
+    EXPECT_EQ(bad.boxes[0].style, 16u);
+    EXPECT_EQ(bad.boxes[0].text.rfind(u"Error creating folder:", 0), 0u);
+    EXPECT_TRUE(bad.state.closed);
 }
 
 TEST(Form, CancelAndCloseWhileTheJobRuns) {
@@ -67,33 +49,30 @@ TEST(Form, CancelAndCloseWhileTheJobRuns) {
         write_file(t / "src" / std::to_string(i), "x");
     SlowCopies slow;
 
-    AppRun cancel;
-    cancel.app.before_tick = [](gui::NullApplication& a, int tick) {
+    gui::NullApplication cancel, close;
+    cancel.before_tick = [](gui::NullApplication& a, int tick) {
         if (tick == 3) {
             a.PressButton();
             EXPECT_FALSE(a.state.button_enabled);
             a.PressButton(); // disabled: no second click
         }
     };
-    cancel.Go(Params(t / "src", t / "dst"));
-    EXPECT_TRUE(cancel.app.boxes.empty());
-    EXPECT_TRUE(cancel.app.state.closed);
+    RunEntry(cancel, Params(t / "src", t / "dst"));
+    EXPECT_TRUE(cancel.boxes.empty());
+    EXPECT_TRUE(cancel.state.closed);
     EXPECT_LT(files_below(t / "dst"), 50); // stopped in the scan or after the file under way
 
     // The close box while copying is Cancel: the window stays open, and responsive, until the
     // job has stopped; then it closes by itself.
-    AppRun close;
-    close.app.before_tick = [](gui::NullApplication& a, int tick) {
+    close.before_tick = [](gui::NullApplication& a, int tick) {
         if (tick != 3) return;
         a.RequestClose();
         EXPECT_FALSE(a.state.closed);
         EXPECT_FALSE(a.state.button_enabled);
     };
-    close.Go(Params(t / "src", t / "dst2"));
-    EXPECT_TRUE(close.app.state.closed);
+    RunEntry(close, Params(t / "src", t / "dst2"));
+    EXPECT_TRUE(close.state.closed);
     EXPECT_LT(files_below(t / "dst2"), 50);
-    EXPECT_TRUE(close.app.boxes.empty());
-    EXPECT_EQ(close.code, 0);
 }
 
 TEST(Form, AnExceptionThatEscapesTheEntryIsShown) {

@@ -4,41 +4,22 @@
 
 namespace gui {
 
+// Only the main window's changes are recorded; those of any other form are dropped.
 class NullForm : public ProgressForm {
   public:
-    NullForm(NullApplication* app, bool main) : app_(app), main_(main) {}
-    void SetLabel(const UnicodeString& text) override {
-        if (!main_) return;
-        app_->state.label = text;
-        app_->labels.push_back(text);
-    }
-    void SetBarMax(int max) override {
-        if (main_) app_->state.bar_max = max;
-    }
-    void SetBarPosition(int position) override {
-        if (!main_) return;
-        app_->state.bar_position = position;
-        app_->positions.push_back(position);
-    }
-    void SetBarVisible(bool v) override {
-        if (main_) app_->state.bar_visible = v;
-    }
-    void SetButtonEnabled(bool e) override {
-        if (main_) app_->state.button_enabled = e;
-    }
-    void SetButtonVisible(bool v) override {
-        if (main_) app_->state.button_visible = v;
-    }
-    void SetTimerEnabled(bool e) override {
-        if (main_) app_->state.timer_enabled = e;
-    }
-    void Close() override {
-        if (main_) app_->state.closed = true;
-    }
+    NullForm(NullApplication* app, bool main) : s_(main ? &app->state : &ignored_) {}
+    void SetLabel(const UnicodeString& text) override { s_->label = text; }
+    void SetBarMax(int max) override { s_->bar_max = max; }
+    void SetBarPosition(int position) override { s_->positions.push_back(position); }
+    void SetBarVisible(bool) override {}
+    void SetButtonEnabled(bool e) override { s_->button_enabled = e; }
+    void SetButtonVisible(bool) override {}
+    void SetTimerEnabled(bool e) override { s_->timer_enabled = e; }
+    void Close() override { s_->closed = true; }
 
   private:
-    NullApplication* app_;
-    bool main_;
+    NullApplication::State ignored_;
+    NullApplication::State* s_;
 };
 
 std::unique_ptr<ProgressForm> NullApplication::CreateForm(const FormLayout& layout,
@@ -57,7 +38,7 @@ void NullApplication::Run() {
     ++activations;
     events_->OnActivate();
     while (!state.closed) {
-        if (!state.timer_enabled || ticks >= max_ticks) {
+        if (!state.timer_enabled || ticks >= 100000) {
             RequestClose();
             break;
         }
@@ -84,8 +65,7 @@ void NullApplication::PressButton() {
 }
 
 void NullApplication::RequestClose() {
-    if (!events_ || state.closed) return;
-    if (events_->OnCloseRequest()) state.closed = true;
+    if (events_ && !state.closed && events_->OnCloseRequest()) state.closed = true;
 }
 
 } // namespace gui

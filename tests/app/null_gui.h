@@ -15,19 +15,19 @@ class NullApplication : public Application {
         UnicodeString text, caption;
         unsigned style;
     };
-    // What the main window shows now.
+    // What the main window shows now, and every bar position it showed.
     struct State {
         UnicodeString label;
-        int bar_max = 100, bar_position = 0;
-        bool bar_visible = true, button_enabled = true, button_visible = true;
-        bool timer_enabled = true, closed = false;
+        int bar_max = 100;
+        std::vector<int> positions;
+        bool button_enabled = true, timer_enabled = true, closed = false;
     };
 
     void Initialize() override {}
     void SetTitle(const UnicodeString& title) override { title_ = title; }
     std::unique_ptr<ProgressForm> CreateForm(const FormLayout& layout, FormEvents* events) override;
     // Activates the main window, then ticks its timer until it closes. Without a timer, or
-    // after max_ticks ticks, it closes the window as a user would.
+    // after 100000 ticks, it closes the window as a user would.
     void Run() override;
     int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned style) override;
     void ShowException(const Exception& e) override { exceptions.push_back(e.Message()); }
@@ -40,16 +40,12 @@ class NullApplication : public Application {
 
     // Milliseconds between ticks (the window's interval when 0).
     unsigned tick_ms = 1;
-    int max_ticks = 100000;
     // Runs before every tick with the tick's number, from 0.
     std::function<void(NullApplication&, int)> before_tick;
 
     const UnicodeString& title() const { return title_; }
     std::vector<Box> boxes;
     std::vector<UnicodeString> exceptions;
-    // Every label and bar position shown, in order.
-    std::vector<UnicodeString> labels;
-    std::vector<int> positions;
     State state;
     int activations = 0;
     int ticks = 0;

@@ -21,8 +21,6 @@ TEST_F(Backend, OpenFailuresAndTheirTexts) {
     DString err("old");
     EXPECT_FALSE(s.open(path("area.dat"), FITX_READ, &err));
     EXPECT_TRUE(err.equals("Error File Does not exist"));
-    EXPECT_FALSE(s.open(path("folder"), FITX_READ | FITX_UPDATE, &err));
-    EXPECT_FALSE(s.is_open());
     EXPECT_FALSE(s.open(path("nodir/x"), FITX_WRITE, &err));
     EXPECT_TRUE(err.equals("Error Opening File."));
     const char* thrown = nullptr;
@@ -40,8 +38,6 @@ TEST_F(Backend, OpenFailuresAndTheirTexts) {
     EXPECT_TRUE(err.equals("old"));
     EXPECT_FALSE(w.open(path("area.dat"), FITX_READ, &err));
     EXPECT_TRUE(err.equals("Error Opening File. area.dat")) << err.c_str();
-    EXPECT_FALSE(w.open(path("folder"), FITX_READ, nullptr));
-    EXPECT_EQ(w.size(), -1);
 
     // The file object lets the exception pass and refuses until close releases the back-end.
     put("a", "x");
@@ -52,7 +48,6 @@ TEST_F(Backend, OpenFailuresAndTheirTexts) {
     EXPECT_TRUE(err.equals(" file already oppened."));
     EXPECT_TRUE(f.close());
     EXPECT_FALSE(exists("a.$$$"));
-    EXPECT_TRUE(f.Abre(path("a"), FITX_READ));
 }
 
 TEST_F(Backend, AppendNeverWritesInsideOldContent) {
@@ -85,7 +80,6 @@ TEST_F(Backend, SizeKeepsPositionAndShortReadsKeepTheirBytes) {
         EXPECT_EQ(b->size(), 1000);
         EXPECT_EQ(b->tell(), 10);
         b->set_pos(960);
-        EXPECT_FALSE(b->eof());
         std::memset(buf, 0x55, sizeof buf);
         EXPECT_FALSE(b->read(buf, 100));
         EXPECT_EQ(std::string(buf, 40), content.substr(960));

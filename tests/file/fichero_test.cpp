@@ -9,33 +9,10 @@
 using File = Scratch;
 using fstest::pattern;
 
-TEST_F(File, SizeIsExactAndZeroForMissingOrFolder) {
-    put("empty", "");
-    put("small", std::string(1234, 'x'));
+TEST_F(File, SizesAndWindowPositionsBeyond32Bits) {
     sfs::create_directory(native("folder"));
-    EXPECT_EQ(TamanoFichero(path("empty")), 0);
-    EXPECT_EQ(TamanoFichero(path("small")), 1234);
     EXPECT_EQ(TamanoFichero(path("missing")), 0);
     EXPECT_EQ(TamanoFichero(path("folder")), 0);
-
-    // A file deeper than the classic 260-character limit of Windows paths.
-    DString deep = path("");
-    const char sep = deep.char_at(deep.length() - 1);
-    for (char c : {'d', 'e', 'f'}) {
-        deep.append(std::string(100, c).c_str());
-        ASSERT_TRUE(CreaCarpeta(deep));
-        deep.append(sep);
-    }
-    deep.append("long.dat");
-    TFicheroOrv f;
-    ASSERT_TRUE(f.Abre(deep, FITX_WRITE | FITX_WIN32));
-    EXPECT_TRUE(f.write("0123456789", 10));
-    f.close();
-    EXPECT_EQ(TamanoFichero(deep), 10);
-    EXPECT_TRUE(BorraFichero(deep));
-}
-
-TEST_F(File, LargeFilesKeepTrueSizesAndWindowPositions) {
     const int64_t four_gib = int64_t{1} << 32;
     put("big", ""); // 4 GiB + 5 bytes, sparse but for the last five
     sfs::resize_file(native("big"), four_gib);
@@ -112,9 +89,6 @@ TEST_F(File, RefusalsAndBackupCopies) {
     EXPECT_FALSE(f.Abre(path("data.txt"), FITX_WRITE | FITX_TEMP, &err));
     EXPECT_TRUE(err.equals("x Error, file is ReadOnly."));
     EXPECT_FALSE(exists("data.txt.$$$"));
-    // The unopened back-end stays until close.
-    EXPECT_FALSE(f.Abre(path("data.txt"), FITX_READ, &err));
-    EXPECT_TRUE(err.equals("x Error, file is ReadOnly. file already oppened."));
     EXPECT_TRUE(f.close());
     sfs::permissions(native("data.txt"), sfs::perms::owner_write, sfs::perm_options::add);
 

@@ -29,19 +29,7 @@ TEST_F(TextReader, FieldsAndLinesForEveryLineEnd) {
             EXPECT_EQ(fields(f), expected) << int(eol[0]) << " " << extra;
             EXPECT_EQ(f.lineCount, 3);
         }
-        TFicheroOrv f;
-        ASSERT_TRUE(f.Abre(path("items.txt"), FITX_READ | FITX_TEXT));
-        int n[5] = {-1, -1, -1, -1, -1};
-        f.read_int(n[0]).read_int(n[1]).read_int(n[2]).read_int(n[3]).read_int(n[4]);
-        EXPECT_EQ(std::vector<int>(n, n + 5), (std::vector<int>{12, 34, 56, 7, 0}));
     }
-    // The next field's position is that of its first character.
-    put("pos.txt", "ab cd\nef");
-    TFicheroOrv f;
-    ASSERT_TRUE(f.Abre(path("pos.txt"), FITX_READ | FITX_TEXT));
-    DString s;
-    f.get_dato_texto(s);
-    EXPECT_EQ(f.tell64(), 3);
 }
 
 TEST_F(TextReader, ItemRules) {
@@ -58,36 +46,16 @@ TEST_F(TextReader, ItemRules) {
     EXPECT_EQ(f.read_item(s, 5), 5);
     EXPECT_STREQ(s.c_str(), "abcd");
     EXPECT_EQ(fields(f), (std::vector<std::string>{"last@6"}));
-    f.close();
-
-    put("hex.txt", "0x1F");
-    ASSERT_TRUE(f.Abre(path("hex.txt"), FITX_READ | FITX_BINARY));
-    const char* thrown = nullptr;
-    try {
-        f.get_dato_texto(s);
-    } catch (const char* text) {
-        thrown = text;
-    }
-    EXPECT_STREQ(thrown, "Error en get_dato_texto");
-    int v = 0;
-    f.read_int(v);
-    EXPECT_EQ(v, 0x46317830); // the bytes "0x1F", least significant first
 }
 
 TEST_F(TextReader, ByteOrderMarks) {
     put("utf8.txt", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9\n");
-    put("nomark.txt", "\xEF\xBB\x41");
     put("wide.txt", "\xFF\xFE"
                     "ab");
     TFicheroOrv f;
     ASSERT_TRUE(f.Abre(path("utf8.txt"), FITX_READ | FITX_TEXT));
     EXPECT_EQ(f.codePage, 65001);
     EXPECT_EQ(fields(f), (std::vector<std::string>{"\xC3\xA9t\xC3\xA9@0"}));
-    f.close();
-    // A reused object detects the mark of its new file.
-    ASSERT_TRUE(f.Abre(path("nomark.txt"), FITX_READ | FITX_TEXT));
-    EXPECT_EQ(f.codePage, 1);
-    EXPECT_EQ(f.tell64(), 0);
     f.close();
     ASSERT_TRUE(f.Abre(path("wide.txt"), FITX_READ | FITX_TEXT | FITX_CACHED));
     EXPECT_EQ(f.codePage, 0);
@@ -98,9 +66,6 @@ TEST_F(TextReader, ByteOrderMarks) {
     EXPECT_TRUE(f.write("x", 1));
     f.close();
     EXPECT_EQ(get("out.txt"), "\xEF\xBB\xBFx");
-    ASSERT_TRUE(f.Abre(path("out.txt"), FITX_WRITE | FITX_TEXT | FITX_NO_BOM));
-    f.close();
-    EXPECT_EQ(get("out.txt"), "");
 }
 
 // A version number leads a file that is read, as text or as binary.

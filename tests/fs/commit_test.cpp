@@ -40,16 +40,11 @@ void held_durable(platform::StagedFile* f, size_t n, bool* durable) {
     real_durable(f, n, durable);
 }
 
-struct OpsGuard {
-    platform::FsOps saved = platform::fs_ops();
-    ~OpsGuard() { platform::fs_ops() = saved; }
-};
-
 } // namespace
 
 TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     Tree t;
-    OpsGuard guard;
+    Restore guard(platform::fs_ops());
     platform::fs_ops().make_durable = held_durable;
     DString o, d;
     {
@@ -79,7 +74,8 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     };
     hold = true;
     CopyCommitter committer;
-    ASSERT_TRUE(t.copy('a') && t.copy('b'));
+    ASSERT_TRUE(t.copy('a'));
+    ASSERT_TRUE(t.copy('b'));
     write_file(t.path / "dst" / "a", "taken");
     hold = false;
     ASSERT_TRUE(t.copy('c'));
@@ -91,7 +87,6 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
 }
 
 #ifndef _WIN32
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -147,11 +142,7 @@ TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
                             real_durable(f, count, durable);
                         };
                     }
-                    if (!unnamed)
-                        platform::posix_calls().open = [](const char* p, int flags, mode_t m) {
-                            if ((flags & O_TMPFILE) == O_TMPFILE) return errno = EOPNOTSUPP, -1;
-                            return ::open(p, flags, m);
-                        };
+                    if (!unnamed) platform::posix_calls().open = open_without_tmpfile;
                     CopyMissing(t / "src", dst);
                     _exit(0);
                 }

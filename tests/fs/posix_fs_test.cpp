@@ -1,5 +1,6 @@
-// POSIX-only behaviour of the file-system services: native names, links, and copies that
-// fail half-way, through real faults where they can be made and the call table otherwise.
+// POSIX-only behaviour of the file copy: copies that fail half-way and the fallbacks of file
+// systems that lack a feature, through real faults where they can be made and the call table
+// otherwise.
 #ifndef _WIN32
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -7,12 +8,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <functional>
 #include <set>
 #include <string>
 
 #include "fs/fs.h"
-#include "fs/iterator.h"
 #include "platform/fs.h"
 #include "platform/posix/calls.h"
 #include "scratch.h"
@@ -22,21 +21,6 @@ using Names = std::set<std::string>;
 
 namespace {
 
-// Replaces system calls for one test and puts the real ones back.
-struct CallsGuard {
-    platform::PosixCalls saved = platform::posix_calls();
-    ~CallsGuard() { platform::posix_calls() = saved; }
-};
-
-// A file system without unnamed files.
-int open_without_tmpfile(const char* p, int flags, mode_t mode) {
-    if ((flags & O_TMPFILE) == O_TMPFILE) {
-        errno = EOPNOTSUPP;
-        return -1;
-    }
-    return ::open(p, flags, mode);
-}
-
 template <int E> int fail_with() {
     errno = E;
     return -1;
@@ -44,75 +28,13 @@ template <int E> int fail_with() {
 
 } // namespace
 
-TEST(PosixNames, BackslashAndNonUtf8NamesSurvive) {
-    TempDir t;
-    sfs::create_directory(t / "src");
-    sfs::create_directory(t / "dst");
-    const std::string odd[] = {"back\\slash", "latin1-\xE9t\xE9", "dot.in.name",
-                               "private\xEF\x81\x9Cuse", "escape\xEF\x81\x9D\\"};
-    for (const auto& n : odd)
-        write_file(t / "src" / n, "content of " + n);
-
-    for (const std::string& name : listed(t / "src")) {
-        if (name[0] == '.') continue;
-        const std::string src = lib(t / "src") + "\\" + name;
-        EXPECT_TRUE(ExisteFichero(src.c_str())) << name;
-        EXPECT_TRUE(DuplicaFichero(src.c_str(), (lib(t / "dst") + "\\" + name).c_str(), true));
-    }
-    EXPECT_EQ(listed(t / "src").count("back\xEF\x81\x9Cslash"), 1u); // not a separator
-    for (const auto& n : odd)
-        EXPECT_EQ(read_all(t / "dst" / n), "content of " + n) << n;
-}
-
-// Links are followed only inside the walk's drive (here the root file system, so inside the
-// walk's top folder), never back up the walk; the listing ends every loop.
-TEST(PosixNames, LinksStayInsideTheWalk) {
-    TempDir t;
-    const sfs::path b = t / "a" / "b";
-    sfs::create_directories(b);
-    sfs::create_directory(t / "other");
-    write_file(t / "other" / "f", "f");
-    for (auto [target, name] : {std::pair<sfs::path, const char*>{".", "self"},
-                                {"..", "up"},
-                                {t.path, "top"},
-                                {"/", "root"},
-                                {"/etc", "etc"},
-                                {t / "other", "side"}})
-        sfs::create_directory_symlink(target, b / name);
-    sfs::create_symlink(t / "other" / "f", b / "flink");
-    sfs::create_symlink("/etc/passwd", b / "passwd");
-    sfs::create_symlink(t / "missing", b / "dangling");
-    // Two folders that lead into each other.
-    sfs::create_directory_symlink(t / "other", t / "a" / "to_other");
-    sfs::create_directory_symlink(t / "a", t / "other" / "to_a");
-
-    EXPECT_EQ(listed(b, false, t.path), (Names{".", "..", "side", "flink"}));
-    EXPECT_EQ(listed(b), (Names{".", ".."})); // a walk that begins at b keeps inside b
-    // A dangling link has no attributes: hidden, but listed when hidden entries are asked for.
-    EXPECT_EQ(listed(b, true, t.path), (Names{".", "..", "side", "flink", "dangling"}));
-
-    int visited = 0; // a recursive walk over everything ends
-    std::function<void(const std::string&)> walk = [&](const std::string& folder) {
-        TIteradorFitx it((folder + "\\*.*").c_str());
-        it.walk_top = lib(t.path).c_str();
-        while (it.Siguiente() && visited < 10000) {
-            std::string name = TStringNomFitx(it.ruta).Nombre();
-            if (name == "." || name == "..") continue;
-            ++visited;
-            if (it.es_carpeta) walk(it.ruta.str());
-        }
-    };
-    walk(lib(t.path));
-    EXPECT_LT(visited, 40);
-}
-
 // Copies that fail half-way leave nothing; the fallbacks and races never replace a file.
 TEST(PosixCopy, FaultsFallbacksAndRaces) {
     TempDir t;
     const std::string data = pattern(5 * 1024 * 1024 + 3);
     write_file(t / "src", data);
     const DString src = at(t / "src"), dst = at(t / "dst"), old = at(t / "old");
-    CallsGuard guard;
+    Restore guard(platform::posix_calls());
     auto& calls = platform::posix_calls();
 
     // A read error half-way (a scratched disc), on the plain loop and the kernel copy.
@@ -190,44 +112,6 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_EQ(entries(t.path), expected);
 }
 
-// A copy stopped between two pieces writes nothing more and leaves nothing, named or not; the
-// pieces told add up to the file, and a stop asked for after the last one comes too late.
-TEST(PosixCopy, StopBetweenPieces) {
-    TempDir t;
-    const size_t size = 5 * 1024 * 1024 + 3; // six pieces of the read loop
-    write_file(t / "src", pattern(size));
-    const DString src = at(t / "src"), dst = at(t / "dst");
-    CallsGuard guard;
-    auto& calls = platform::posix_calls();
-    static int writes, stop_after;
-    static uint64_t told;
-    calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EXDEV>(); };
-    calls.write = [](int fd, const void* b, size_t n) {
-        ++writes;
-        return ::write(fd, b, n);
-    };
-    const platform::CopyProgress progress{[](void*, uint64_t n) {
-                                              told += n;
-                                              return writes < stop_after;
-                                          },
-                                          nullptr};
-    for (bool unnamed : {true, false}) {
-        calls.open = unnamed ? guard.saved.open : open_without_tmpfile;
-        writes = 0;
-        stop_after = 2;
-        EXPECT_FALSE(DuplicaFichero(src, dst, true, &progress));
-        EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(ECANCELED));
-        EXPECT_EQ(writes, 2);
-        EXPECT_EQ(entries(t.path), Names{"src"});
-    }
-    writes = 0;
-    told = 0;
-    stop_after = 6;
-    EXPECT_TRUE(DuplicaFichero(src, dst, true, &progress));
-    EXPECT_EQ(told, size);
-    EXPECT_EQ(read_all(t / "dst"), pattern(size));
-}
-
 // A destination file system that fills up half-way: the copy fails and leaves nothing.
 TEST(PosixRealFaults, FullDisk) {
     TempDir t;
@@ -240,7 +124,7 @@ TEST(PosixRealFaults, FullDisk) {
     EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(ENOSPC));
     EXPECT_TRUE(entries(t / "small").empty());
     {
-        CallsGuard guard; // the named temporary file must go too
+        Restore guard(platform::posix_calls()); // the named temporary file must go too
         platform::posix_calls().open = open_without_tmpfile;
         EXPECT_FALSE(DuplicaFichero(at(t / "big"), dst, false));
         EXPECT_TRUE(entries(t / "small").empty());
@@ -251,26 +135,4 @@ TEST(PosixRealFaults, FullDisk) {
     ::umount2((t / "small").c_str(), MNT_DETACH);
 }
 
-// A read-only disc image: listed and copied from, never written to.
-TEST(PosixRealFaults, ReadOnlyDisc) {
-    TempDir t;
-    sfs::create_directories(t / "data" / "sub");
-    sfs::create_directory(t / "out");
-    const std::string data = pattern(700000);
-    write_file(t / "data" / "sub" / "b.bin", data);
-    write_file(t / "data" / "a.txt", "hello");
-    IsoDisc iso(t / "data", t.path);
-    if (!iso.mounted) GTEST_SKIP() << "cannot mount a disc image here";
-
-    const Names top{".", "..", "a.txt", "sub"};
-    const std::string disc = lib(iso.mnt);
-    EXPECT_EQ(listed(iso.mnt), top);
-    EXPECT_TRUE(ExisteCarpeta((disc + "\\sub\\").c_str(), true));
-    EXPECT_TRUE(DuplicaFichero((disc + "\\sub\\b.bin").c_str(), at(t / "out" / "b"), true));
-    EXPECT_EQ(read_all(t / "out" / "b"), data);
-    EXPECT_FALSE(DuplicaFichero(at(t / "out" / "b"), (disc + "\\b").c_str(), true));
-    EXPECT_FALSE(CreaCarpeta((disc + "\\new").c_str()));
-    EXPECT_FALSE(BorraFichero((disc + "\\a.txt").c_str()));
-    EXPECT_EQ(listed(iso.mnt), top);
-}
 #endif
