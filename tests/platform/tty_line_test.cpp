@@ -1,3 +1,5 @@
+// The terminal front end's line: Linux only, where the terminal back-end is built.
+#ifndef _WIN32
 #include <gtest/gtest.h>
 
 #include <string>
@@ -52,3 +54,4 @@ TEST(TerminalLine, NarrowTerminalsNeverWrap) {
     // Narrow: the percentage stays, the bar goes.
     EXPECT_EQ(status_line(label, bar, "", 40), "Copying file: /media/.../sur.map 25.00%");
 }
+#endif
