@@ -37,8 +37,7 @@ TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
         sfs::last_write_time(kept, old_time);
 
         Job j(t / "src", lib(t / "dst") + tail);
-        EXPECT_TRUE(CopiaFicheros(&j));
-        EXPECT_TRUE(j.TextoError.is_empty());
+        EXPECT_EQ(j.Run(), "ok");
         EXPECT_EQ(j.Monitor.total.load(), 5004);
         EXPECT_EQ(j.Monitor.hecho.load(), 5004); // the existing file counts too
 
@@ -65,23 +64,18 @@ TEST(CopyJob, FailuresEndTheJobWithTheirText) {
     TempDir t;
     MakeTree(t / "src");
     Job j(t / "src", lib(t / "no" / "dst"));
-    EXPECT_FALSE(CopiaFicheros(&j));
+    EXPECT_EQ(j.Run(), "failed: Error creating folder:" + shown(t / "no" / "dst") + kSep);
     EXPECT_TRUE(j.Terminado.load());
-    EXPECT_EQ(j.TextoError.str(), "Error creating folder:" + shown(t / "no" / "dst") + kSep);
-    Job empty(t / "src", "");
-    EXPECT_FALSE(CopiaFicheros(&empty));
-    EXPECT_EQ(empty.TextoError.str(), "Error creating folder:" + kSep);
+    EXPECT_EQ(Job(t / "src", "").Run(), "failed: Error creating folder:" + kSep);
 
     // The first failed copy stops every file after it, at every level.
     static int copies;
     StageHook hook([](const char*, const char*, bool, const platform::CopyProgress*,
                       uint64_t*) -> platform::StagedFile { return ++copies, nullptr; });
     const std::string dst = lib(t / "dst");
-    Job fail(t / "src", dst);
-    EXPECT_FALSE(CopiaFicheros(&fail));
+    const std::string text = Job(t / "src", dst).Run();
     EXPECT_EQ(copies, 1);
-    const std::string text = fail.TextoError.str();
-    EXPECT_EQ(text.rfind("Error copying file: " + shown(t / "src") + kSep, 0), 0u) << text;
+    EXPECT_EQ(text.rfind("failed: Error copying file: " + shown(t / "src") + kSep, 0), 0u) << text;
     EXPECT_NE(text.find(" to " + shown(t / "dst") + kSep), std::string::npos) << text;
 }
 
@@ -104,8 +98,7 @@ TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {
         });
     Job copy(t / "src", lib(t / "dst"));
     running = &copy;
-    EXPECT_TRUE(CopiaFicheros(&copy));
-    EXPECT_TRUE(copy.TextoError.is_empty());
+    EXPECT_EQ(copy.Run(), "ok");
     EXPECT_EQ(files_below(t / "dst"), 1);
 }
 
@@ -133,26 +126,20 @@ TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
     static size_t cancel_at;
     static const platform::CopyProgress* inner;
     static StageHook::Fn real = platform::fs_ops().stage;
-    StageHook hook(
-        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
-            inner = p;
-            const platform::CopyProgress spy{[](void*, uint64_t n) {
-                                                 if (seen.size() + 1 == cancel_at)
-                                                     running->Monitor.cancelado = true;
-                                                 const bool go_on = inner->piece(inner->context, n);
-                                                 seen.push_back(running->Monitor.hecho.load());
-                                                 return go_on;
-                                             },
-                                             nullptr};
-            return real(s, d, f, &spy, bytes);
-        });
+    static const platform::CopyProgress spy{[](void*, uint64_t n) {
+        if (seen.size() + 1 == cancel_at) running->Monitor.cancelado = true;
+        const bool go_on = inner->piece(inner->context, n);
+        seen.push_back(running->Monitor.hecho.load());
+        return go_on;
+    }};
+    StageHook hook([](const char* s, const char* d, bool f, const platform::CopyProgress* p,
+                      uint64_t* bytes) { return inner = p, real(s, d, f, &spy, bytes); });
     for (size_t cancel : {0, 1}) {
         Job j(t / "src", lib(t / (cancel ? "cancelled" : "dst")));
         running = &j;
         seen.clear();
         cancel_at = cancel;
-        EXPECT_TRUE(CopiaFicheros(&j));
-        EXPECT_TRUE(j.TextoError.is_empty());
+        EXPECT_EQ(j.Run(), "ok");
         EXPECT_EQ(j.Monitor.hecho.load(), size);
         if (cancel) {
             EXPECT_EQ(seen.size(), 1u); // nothing after the piece under way
@@ -185,16 +172,14 @@ TEST(CopyJob, FatStick) {
     sfs::create_directories(t / "src" / "sub");
     write_file(t / "src" / "sub" / "big", pattern(3 * 1024 * 1024 + 7));
     write_file(t / "src" / "Mixed.Txt", "m");
-    Job fine(t / "src", lib(t / "mnt" / "out"));
-    EXPECT_TRUE(CopiaFicheros(&fine)) << fine.TextoError.str();
+    EXPECT_EQ(Job(t / "src", lib(t / "mnt" / "out")).Run(), "ok");
     EXPECT_EQ(read_all(t / "mnt" / "out" / "sub" / "big"), pattern(3 * 1024 * 1024 + 7));
     EXPECT_EQ(entries(t / "mnt" / "out"), (std::set<std::string>{"Mixed.Txt", "sub"}));
 
     write_file(t / "src" / "MIXED.TXT", "M"); // lands on Mixed.Txt, on the next run too
     for (const char* dst : {"out", "fresh"}) {
-        Job clash(t / "src", lib(t / "mnt" / dst));
-        EXPECT_FALSE(CopiaFicheros(&clash)) << dst;
-        EXPECT_EQ(clash.TextoError.str().rfind("Error copying file: ", 0), 0u);
+        const std::string clash = Job(t / "src", lib(t / "mnt" / dst)).Run();
+        EXPECT_EQ(clash.rfind("failed: Error copying file: ", 0), 0u) << dst;
         const auto names = entries(t / "mnt" / dst);
         EXPECT_EQ(names.count("Mixed.Txt") + names.count("MIXED.TXT"), 1u) << dst;
     }
