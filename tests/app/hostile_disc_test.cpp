@@ -97,9 +97,8 @@ TEST(HostileDisc, SpecialFilesAreLeftOut) {
     EXPECT_EQ(job.Monitor.total.load(), 3);
     EXPECT_EQ(entries(t / "dst"), Names{"a.txt"});
     IsoDisc iso(src, t.path);
-    if (iso.mounted) {
-        EXPECT_EQ(listed(iso.mnt), (Names{".", "..", "a.txt"}));
-    }
+    if (!iso.mounted) return;
+    EXPECT_EQ(listed(iso.mnt), (Names{".", "..", "a.txt"}));
 }
 
 // Links into the rest of the system, dangling links and links back up the tree (to the top, to
@@ -150,14 +149,12 @@ TEST(HostileDisc, UnreadableFoldersEndTheJob) {
         sfs::create_directories(t / "src" / "locked");
         write_file(t / "src" / "a.txt", "abc");
         sfs::permissions(t / "src" / "locked", mode);
-        const std::string got = InChild(
-            [&] {
-                Job job(t / "src", lib(t / "dst"));
-                const std::string result = job.Run();
-                return result + " " + std::to_string(job.Monitor.total.load());
-            },
-            true);
-        EXPECT_EQ(got, ReadError(t / "src" / "locked") + " 3");
+        auto run = [&] {
+            Job job(t / "src", lib(t / "dst"));
+            const std::string result = job.Run();
+            return result + " " + std::to_string(job.Monitor.total.load());
+        };
+        EXPECT_EQ(InChild(run, true), ReadError(t / "src" / "locked") + " 3");
         sfs::permissions(t / "src" / "locked", sfs::perms::all);
     }
     sfs::permissions(t / "src", sfs::perms::none);
@@ -169,27 +166,24 @@ TEST(HostileDisc, UnreadableFoldersEndTheJob) {
 // descriptors for: the job ends with the folder it could not read.
 TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
     TempDir t;
-    const std::string failed = "failed: Error reading folder: ";
     MakeChain(t / "long", std::string(250, 'n'), 18);
-    EXPECT_EQ(Copy(t / "long", t / "l").rfind(failed + shown(t / "long"), 0), 0u);
+    EXPECT_EQ(Copy(t / "long", t / "l").rfind(ReadError(t / "long"), 0), 0u);
     MakeChain(t / "deep", "d", 1001);
-    EXPECT_EQ(Copy(t / "deep", t / "d").rfind(failed, 0), 0u);
-    const std::string got = InChild(
-        [&] {
-            const rlimit few = {64, 64};
-            ::setrlimit(RLIMIT_NOFILE, &few);
-            return Copy(t / "deep", t / "fd");
-        },
-        false);
-    EXPECT_EQ(got.rfind(failed, 0), 0u) << got;
+    EXPECT_EQ(Copy(t / "deep", t / "d").rfind(ReadError(""), 0), 0u);
+    auto few_descriptors = [&] {
+        const rlimit few = {64, 64};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+        return Copy(t / "deep", t / "fd");
+    };
+    EXPECT_EQ(InChild(few_descriptors, false).rfind(ReadError(""), 0), 0u);
 }
 
 // The disc taken out (or the tree removed) half-way: the copy is incomplete and says so.
 TEST(HostileDisc, RemovedDiscEndsTheJob) {
     TempDir t;
     sfs::create_directories(t / "data" / "sub");
-    write_file(t / "data" / "sub" / "a", "a");
-    write_file(t / "data" / "sub" / "b", "b");
+    for (const char* n : {"a", "b"})
+        write_file(t / "data" / "sub" / n, n);
     IsoDisc iso(t / "data", t.path);
     static StageHook::Fn real = platform::fs_ops().stage;
     static std::function<void()> take_out;
