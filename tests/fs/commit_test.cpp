@@ -120,42 +120,36 @@ TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
     for (int i = 0; i < 12; ++i)
         write_file(t / "src" / ("f" + std::to_string(i)), pattern(1000 * i * i));
     const auto source = entries(t / "src");
-    int run = 0;
-    for (bool at_naming : {false, true}) {
-        for (bool unnamed : {true, false}) {
-            for (int n : {1, 2, 4}) {
-                const sfs::path dst = t / ("dst" + std::to_string(run++));
-                sfs::create_directories(dst);
-                const pid_t child = fork();
-                if (child == 0) {
-                    kill_at = n;
-                    if (at_naming) {
-                        static auto real = platform::fs_ops().name_staged;
-                        platform::fs_ops().name_staged = [](platform::StagedFile f) {
-                            count_and_maybe_die();
-                            return real(f);
-                        };
-                    } else {
-                        platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t count,
-                                                             bool* durable) {
-                            count_and_maybe_die();
-                            real_durable(f, count, durable);
-                        };
-                    }
-                    if (!unnamed) platform::posix_calls().open = open_without_tmpfile;
-                    CopyMissing(t / "src", dst);
-                    _exit(0);
-                }
-                int status = 0;
-                waitpid(child, &status, 0);
-                // Groups adapt, so a run may make fewer than n flushes; the first is certain.
-                ASSERT_TRUE(WIFSIGNALED(status) || n > 1) << run;
-                CopyMissing(t / "src", dst);
-                EXPECT_EQ(entries(dst), source) << run;
-                for (const auto& name : source)
-                    EXPECT_EQ(read_all(dst / name), read_all(t / "src" / name)) << name;
-            }
+    for (int run = 0; run < 12; ++run) {
+        const bool at_naming = run >= 6, unnamed = run % 6 < 3;
+        const int n = 1 << run % 3;
+        const sfs::path dst = t / ("dst" + std::to_string(run));
+        sfs::create_directories(dst);
+        const pid_t child = fork();
+        if (child == 0) {
+            kill_at = n;
+            static auto real = platform::fs_ops().name_staged;
+            if (at_naming)
+                platform::fs_ops().name_staged = [](platform::StagedFile f) {
+                    return count_and_maybe_die(), real(f);
+                };
+            else
+                platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t count,
+                                                     bool* durable) {
+                    count_and_maybe_die(), real_durable(f, count, durable);
+                };
+            if (!unnamed) platform::posix_calls().open = open_without_tmpfile;
+            CopyMissing(t / "src", dst);
+            _exit(0);
         }
+        int status = 0;
+        waitpid(child, &status, 0);
+        // Groups adapt, so a run may make fewer than n flushes; the first is certain.
+        ASSERT_TRUE(WIFSIGNALED(status) || n > 1) << run;
+        CopyMissing(t / "src", dst);
+        EXPECT_EQ(entries(dst), source) << run;
+        for (const auto& name : source)
+            EXPECT_EQ(read_all(dst / name), read_all(t / "src" / name)) << name;
     }
 }
 #endif
