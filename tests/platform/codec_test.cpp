@@ -134,9 +134,8 @@ TEST(Codec, FallbacksAndSystemCodePages) {
 
     // Windows code-page numbers reach the system's conversion under names it knows; on Linux
     // the system's own 8-bit code page is UTF-8, whatever the locale says.
-    const std::pair<int, char16_t> cases[] = {
-        {28591, u'\u00E9'}, {10000, u'\u00C8'}, {20866, u'\u0418'}, {437, u'\u0398'}};
-    for (auto [codepage, out] : cases) {
+    for (auto [codepage, out] :
+         {std::pair{28591, u'\u00E9'}, {10000, u'\u00C8'}, {20866, u'\u0418'}, {437, u'\u0398'}}) {
         EXPECT_EQ(to_wide(codepage, "\xE9", 1, w, 4), 1) << codepage;
         EXPECT_EQ(w[0], out) << codepage;
     }

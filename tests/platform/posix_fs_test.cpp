@@ -19,14 +19,7 @@
 using namespace fstest;
 using Names = std::set<std::string>;
 
-namespace {
-
-template <int E> int fail_with() {
-    errno = E;
-    return -1;
-}
-
-} // namespace
+template <int E> const auto fail_with = [] { return errno = E, -1; };
 
 // Copies that fail half-way leave nothing; the fallbacks and races never replace a file.
 TEST(PosixCopy, FaultsFallbacksAndRaces) {
@@ -101,10 +94,7 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     calls = guard.saved;
     static sfs::path appearing;
     appearing = t / "late";
-    calls.fsync = [](int fd) {
-        write_file(appearing, "late");
-        return ::fsync(fd);
-    };
+    calls.fsync = [](int fd) { return write_file(appearing, "late"), ::fsync(fd); };
     EXPECT_FALSE(DuplicaFichero(src, at(t / "late"), true));
     EXPECT_EQ(read_all(t / "late"), "late");
     EXPECT_TRUE(DuplicaFichero(src, at(t / "late"), false));
