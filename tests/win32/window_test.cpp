@@ -59,6 +59,7 @@ bool Eventually(const std::function<bool()>& ok) {
     }
     return true;
 }
+#define EXPECT_SOON(cond) EXPECT_TRUE(Eventually([&] { return cond; })) << #cond
 
 // A window's text, or its class name when cls.
 std::wstring Text(HWND h, bool cls = false) {
@@ -66,17 +67,26 @@ std::wstring Text(HWND h, bool cls = false) {
     cls ? ::GetClassNameW(h, buf, 1024) : ::GetWindowTextW(h, buf, 1024);
     return buf;
 }
-LONG Style(HWND h) {
-    return static_cast<LONG>(::GetWindowLongPtrW(h, GWL_STYLE));
-}
+const auto Style = [](HWND h) { return static_cast<LONG>(::GetWindowLongPtrW(h, GWL_STYLE)); };
+const auto Ask = [](HWND h, UINT msg) { return ::SendMessageW(h, msg, 0, 0); };
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> list;
     for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
         list.push_back(c);
     return list;
 }
-LRESULT Ask(HWND h, UINT msg, WPARAM wp = 0) {
-    return ::SendMessageW(h, msg, wp, 0);
+// A control's place in its parent's client area.
+RECT Place(HWND c) {
+    RECT r{};
+    ::GetWindowRect(c, &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(c), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+int ScreenDpi() {
+    HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    return dpi;
 }
 
 // The person at the screen, on a thread of its own.
@@ -84,24 +94,16 @@ struct Screen {
     DWORD gui_thread = ::GetCurrentThreadId();
 
     // A visible top-level window of the program with this caption; a message box when box.
-    HWND Find(const wchar_t* caption, bool box = false) {
-        struct Query {
-            const wchar_t* caption;
-            bool box;
-            HWND found = nullptr;
-        } q{caption, box};
-        auto match = [](HWND h, LPARAM lp) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(lp);
-            if (::IsWindowVisible(h) && Text(h) == q->caption &&
-                (Text(h, true) == L"#32770") == q->box)
-                q->found = h;
-            return !q->found;
-        };
+    HWND Find(const wchar_t* caption, bool box = false) const {
+        HWND found = nullptr;
         Eventually([&] {
-            ::EnumThreadWindows(gui_thread, match, reinterpret_cast<LPARAM>(&q));
-            return q.found != nullptr;
+            for (HWND h = nullptr; (h = ::FindWindowExW(nullptr, h, nullptr, caption));)
+                if (::GetWindowThreadProcessId(h, nullptr) == gui_thread && ::IsWindowVisible(h) &&
+                    (Text(h, true) == L"#32770") == box)
+                    return found = h, true;
+            return false;
         });
-        return q.found;
+        return found;
     }
     HWND Focus() const {
         GUITHREADINFO info{};
@@ -137,9 +139,6 @@ void ExpectBox(HWND box, const std::wstring& text, bool icon, HWND owner) {
 // Runs the application entry on this thread while person acts on another. Whatever the
 // person leaves open is closed afterwards, so that a failed check cannot hang the test.
 int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)>& person) {
-    words.insert(words.begin(), "lumbrake-cd");
-    ArgsScope args(std::move(words));
-    PrimeraActivacion = true;
     Screen screen;
     std::atomic<bool> ended{false};
     std::thread t([&] {
@@ -149,7 +148,7 @@ int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)
         for (; !ended; ::Sleep(100))
             ::EnumThreadWindows(screen.gui_thread, close, 0);
     });
-    const int code = RunApplication();
+    const int code = RunEntry(gui::builtin_application(), std::move(words));
     ended = true;
     t.join();
     return code;
@@ -168,13 +167,6 @@ struct Source {
     ~Source() { g_gate.Set(true); }
     std::vector<std::string> Params() const { return fstest::Params(t / "src", t / "dst"); }
 };
-
-int ScreenDpi() {
-    HDC dc = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
-    ::ReleaseDC(nullptr, dc);
-    return dpi;
-}
 
 } // namespace
 
@@ -205,8 +197,8 @@ TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
 
         const std::vector<HWND> c = Children(main);
         ASSERT_EQ(c.size(), 3u);
-        const std::wstring classes[] = {L"Static", L"msctls_progress32", L"Button"};
-        const std::wstring texts[] = {L"", L"Progress", L"Cancel"};
+        const wchar_t* classes[] = {L"Static", L"msctls_progress32", L"Button"};
+        const wchar_t* texts[] = {L"", L"Progress", L"Cancel"};
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(Text(c[i], true), classes[i]);
             EXPECT_EQ(Text(c[i]), texts[i]);
@@ -214,39 +206,35 @@ TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
         }
         EXPECT_EQ(Style(c[0]) & (SS_NOPREFIX | SS_PATHELLIPSIS), SS_NOPREFIX | SS_PATHELLIPSIS);
         EXPECT_EQ(Ask(c[1], PBM_GETRANGE), 100);
-        LOGFONTW font{};
 
         // The layout at the screen's DPI, then as the system asks on a move to a 150 %
         // monitor, and back.
-        const int dpis[] = {ScreenDpi(), 144, ScreenDpi()};
         const int places[3][4] = {{8, 16, 3, 13}, {8, 40, 401, 16}, {304, 64, 97, 25}};
-        for (int pass = 0; pass < 3; ++pass) {
-            const int dpi = dpis[pass];
+        int pass = 0;
+        for (int dpi : {ScreenDpi(), 144, ScreenDpi()}) {
             SCOPED_TRACE(dpi);
             auto at = [dpi](int v) { return ::MulDiv(v, dpi, 96); };
-            if (pass > 0) {
-                RECT suggested{};
-                ::GetWindowRect(main, &suggested);
-                ::SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                               reinterpret_cast<LPARAM>(&suggested));
-            }
             RECT r{};
+            ::GetWindowRect(main, &r);
+            if (pass++ > 0)
+                ::SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                               reinterpret_cast<LPARAM>(&r));
             ::GetClientRect(main, &r);
             EXPECT_EQ(r.right, at(410));
             EXPECT_EQ(r.bottom, at(96));
             for (int i = 0; i < 3; ++i) {
-                ::GetWindowRect(c[i], &r);
-                ::MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&r), 2);
+                r = Place(c[i]);
                 const int p[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
                 for (int k = 0; k < 4; ++k)
                     EXPECT_EQ(p[k], at(places[i][k])) << "control " << i << " value " << k;
             }
+            LOGFONTW font{};
             ::GetObjectW(reinterpret_cast<HFONT>(Ask(c[2], WM_GETFONT)), sizeof font, &font);
             EXPECT_EQ(font.lfHeight, at(-11));
             EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
         }
         ExpectBox(box, L"Error parameters: err=_argc<3", false, main);
-        EXPECT_TRUE(Eventually([&] { return !::IsWindow(main); }));
+        EXPECT_SOON(!::IsWindow(main));
     });
     EXPECT_EQ(code, 0);
 }
@@ -260,32 +248,30 @@ TEST(Window, ProgressKeysAndCancel) {
         HWND label = c[0], bar = c[1], button = c[2];
         g_gate.WaitHeld(1);
         // The next tick shows the total counted: 10000 steps, none done yet.
-        EXPECT_TRUE(Eventually([&] { return Ask(bar, PBM_GETRANGE) == 10000; }));
+        EXPECT_SOON(Ask(bar, PBM_GETRANGE) == 10000);
         EXPECT_EQ(Ask(bar, PBM_GETPOS), 0);
         EXPECT_EQ(Text(label).rfind(L"Copying file: ", 0), 0u);
-        RECT client{}, l{};
+        RECT client{}, l = Place(label);
         ::GetClientRect(main, &client);
-        ::GetWindowRect(label, &l);
-        ::MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&l), 2);
         EXPECT_GT(l.right - l.left, ::MulDiv(3, ScreenDpi(), 96)); // grown with its text
         EXPECT_LE(l.right, client.right);
         g_gate.Set(false, 1);
         g_gate.WaitHeld(2);
-        EXPECT_TRUE(Eventually([&] { return Ask(bar, PBM_GETPOS) > 0; }));
+        EXPECT_SOON(Ask(bar, PBM_GETPOS) > 0);
         EXPECT_LT(Ask(bar, PBM_GETPOS), 10000);
 
         // Tab goes round the bar and the button; Esc presses Cancel.
-        EXPECT_TRUE(Eventually([&] { return s.Focus() == button; }));
-        s.Key(button, VK_TAB);
-        EXPECT_TRUE(Eventually([&] { return s.Focus() == bar; }));
-        s.Key(bar, VK_TAB);
-        EXPECT_TRUE(Eventually([&] { return s.Focus() == button; }));
+        EXPECT_SOON(s.Focus() == button);
+        for (HWND from : {button, bar}) {
+            s.Key(from, VK_TAB);
+            EXPECT_SOON(s.Focus() == (from == button ? bar : button));
+        }
         s.Key(button, VK_ESCAPE);
-        EXPECT_TRUE(Eventually([&] { return !::IsWindowEnabled(button); }));
+        EXPECT_SOON(!::IsWindowEnabled(button));
         EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
         // The copy under way ends, the job stops, the window closes by itself.
         g_gate.Set(true);
-        EXPECT_TRUE(Eventually([&] { return !::IsWindow(main); }));
+        EXPECT_SOON(!::IsWindow(main));
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(files_below(src.t / "dst"), 2);
@@ -305,7 +291,7 @@ TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
             } else {
                 s.AltF4(main);
             }
-            EXPECT_TRUE(Eventually([&] { return !::IsWindowEnabled(Children(main)[2]); }));
+            EXPECT_SOON(!::IsWindowEnabled(Children(main)[2]));
             EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
             // The copy under way still holds the job; the window answers and stays.
             DWORD_PTR r = 0;
@@ -313,7 +299,7 @@ TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
             ::Sleep(300);
             EXPECT_TRUE(::IsWindowVisible(main));
             g_gate.Set(true);
-            EXPECT_TRUE(Eventually([&] { return !::IsWindow(main); }));
+            EXPECT_SOON(!::IsWindow(main));
         });
         EXPECT_EQ(code, 0);
         EXPECT_EQ(files_below(src.t / "dst"), 1);
@@ -351,9 +337,9 @@ TEST(Window, AnExceptionInAHandlerSpaceAndADisabledButton) {
         HWND main = s.Find(L"Probe"), box = s.Find(L"LumbrakeCD", true);
         if (box) ExpectBox(box, L"Unknown error", true, main);
         HWND button = Children(main)[2];
-        EXPECT_TRUE(Eventually([&] { return s.Focus() == button; }));
+        EXPECT_SOON(s.Focus() == button);
         s.Key(button, VK_SPACE);
-        EXPECT_TRUE(Eventually([&] { return events.clicks == 1; }));
+        EXPECT_SOON(events.clicks == 1);
         s.Key(main, VK_ESCAPE);
         ::Sleep(300);
         EXPECT_EQ(events.clicks, 1);
