@@ -124,28 +124,31 @@ inline int open_without_tmpfile(const char* p, int flags, mode_t mode) {
     return ::open(p, flags, mode);
 }
 
-// A disc image of a folder (Rock Ridge and Joliet) mounted read-only with fuseiso at mnt;
-// mounted stays false where the tools or FUSE are missing.
-struct IsoDisc {
+// An image made and mounted with FUSE at mnt by a shell command that finds its paths in $img
+// and $mnt; mounted stays false where the tools or FUSE are missing.
+struct FuseImage {
     sfs::path mnt;
     bool mounted = false;
-    IsoDisc(const sfs::path& folder, const sfs::path& scratch) : mnt(scratch / "mnt") {
-        if (std::system("command -v genisoimage >/dev/null && command -v fuseiso >/dev/null") !=
-                0 ||
-            ::access("/dev/fuse", R_OK | W_OK) != 0)
-            return;
+    FuseImage(const sfs::path& scratch, const std::string& make_and_mount) : mnt(scratch / "mnt") {
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) return;
         sfs::create_directories(mnt);
-        const std::string iso = (scratch / "disc.iso").string();
-        const std::string cmd = "genisoimage -quiet -R -J -o '" + iso + "' '" + folder.string() +
-                                "' 2>/dev/null && fuseiso '" + iso + "' '" + mnt.string() + "'";
+        const std::string cmd = "img='" + (scratch / "image").string() + "' mnt='" + mnt.string() +
+                                "' && (" + make_and_mount + ") >/dev/null 2>&1";
         mounted = std::system(cmd.c_str()) == 0;
     }
-    ~IsoDisc() { Eject(); }
-    // Takes the disc away, also while files on it are open.
+    ~FuseImage() { Eject(); }
+    // Takes the image away, also while files on it are open.
     void Eject() {
         if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
         mounted = false;
     }
+};
+
+// A disc image of a folder, with Rock Ridge and Joliet names, mounted read-only.
+struct IsoDisc : FuseImage {
+    IsoDisc(const sfs::path& folder, const sfs::path& scratch)
+        : FuseImage(scratch, "genisoimage -quiet -R -J -o \"$img\" '" + folder.string() +
+                                 "' && fuseiso \"$img\" \"$mnt\"") {}
 };
 #endif
 
