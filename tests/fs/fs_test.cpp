@@ -43,10 +43,7 @@ TEST(FileSystem, DriveTestComesFirst) {
     static int queries;
     queries = 0;
     platform::fs_ops().drive_mask = [] { return uint32_t{1u << 2 | 1u << 4}; }; // C and E
-    platform::fs_ops().attributes = [](const char*, int) {
-        ++queries;
-        return uint32_t{0};
-    };
+    platform::fs_ops().attributes = [](const char*, int) { return ++queries, uint32_t{0}; };
     EXPECT_FALSE(ExisteFichero("D:\\x"));
     EXPECT_FALSE(ExisteFichero("d:\\x"));
     EXPECT_EQ(queries, 0); // a drive the mask has, or no drive at all, is asked about
