@@ -19,7 +19,8 @@ FileHandle handle_of(int fd) {
     return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
 // Opens a regular file. The open does not wait, so that a FIFO or a device cannot block it;
-// those, and folders (which open for reading here), are refused as Windows refuses them.
+// those, and folders (which open for reading here), are refused as Windows refuses them. The
+// non-blocking flag stays: it changes nothing for a regular file.
 int open_regular(const char* path, int flags) {
     int fd;
     do {
@@ -27,7 +28,7 @@ int open_regular(const char* path, int flags) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         errno = err;

@@ -650,7 +650,7 @@ StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
     std::string from = native_path(src);
     s->to = native_path(dst);
     // Opened without waiting, so that a FIFO or a device met here cannot block; only a
-    // regular file is copied, and its reads then wait as usual.
+    // regular file is copied, whose reads the non-blocking flag does not change.
     Fd in(sys().open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0));
     if (in.get() < 0) return nullptr;
     struct stat st {};
@@ -659,7 +659,6 @@ StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return nullptr;
     }
-    if (::fcntl(in.get(), F_SETFL, O_RDONLY) != 0) return nullptr;
     // An existing destination is not looked for here: the caller has just asked (the copy
     // job does), and the naming refuses it in any case.
     s->folder = parent_of(s->to);
