@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,9 +124,10 @@ int64_t stream_tell(std::FILE* f) {
 
 int64_t stream_size(std::FILE* f) {
     // A plain seek to the end would make the C library read the file's last partial block
-    // into its buffer. A seek by 0 from the current position only writes out buffered
-    // bytes; the size then comes from the file's status.
-    if (fseeko(f, 0, SEEK_CUR) != 0) return -1;
+    // into its buffer. Bytes still buffered for writing go out first; the size then comes
+    // from the file's status. A stream with none (a file only opened to learn its size)
+    // needs no call for that.
+    if (__fpending(f) != 0 && fflush(f) != 0) return -1;
     struct stat st {};
     if (fstat(fileno(f), &st) != 0) return -1;
     if (S_ISREG(st.st_mode)) return static_cast<int64_t>(st.st_size);

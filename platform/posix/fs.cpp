@@ -537,6 +537,7 @@ class Pieces {
     }
 
     uint64_t total() const { return static_cast<uint64_t>(written_); }
+    uint64_t expected() const { return size_; }
     // All of the size that the source had when it was opened is copied.
     bool complete() const { return size_ > 0 && total() >= size_; }
 
@@ -588,17 +589,19 @@ bool transfer(int in, int out, bool same_fs, Pieces& pieces) {
             return false;
         }
     }
-    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead matters only for a file that takes more than one read.
+    if (pieces.expected() > kBufferSize) ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
     return read_write_loop(in, out, pieces);
 }
 
-// Gives the unnamed file a name through /proc, or directly where the kernel allows it.
+// Gives the unnamed file a name by its descriptor, which current kernels allow the process
+// that opened it, or else through /proc, which costs a lookup of the link there.
 bool link_unnamed(int fd, const std::string& to) {
+    if (sys().linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) return false;
     char proc[64];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    if (sys().linkat(AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno == EEXIST) return false;
-    return sys().linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
+    return sys().linkat(AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 // Makes the complete temporary file appear under the destination name.
