@@ -152,7 +152,7 @@ bool CopiaFicheros(CopyState* w) {
         w->Monitor.PonTotal(total);
         // The copies are flushed and named in groups apart from the copying; the job ends
         // only once the last of them, also after a failure or a Cancel, has its name.
-        CopyCommitter committer;
+        CopyCommitter committer([w] { return Cancelled(w); });
         w->committer = &committer;
         ok = CopiaCarpeta(w, w->DirOrigen, w->DirDestino, w->TextoError);
         DString origen, destino;
@@ -242,7 +242,8 @@ bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, D
     bool ok = true;
     FileProgress progress{w, TamanoFichero(origen)};
     if (!ExisteFichero(destino)) {
-        const platform::CopyProgress pieces{FileProgress::Piece, &progress};
+        const platform::CopyProgress pieces{FileProgress::Piece, &progress,
+                                            static_cast<uint64_t>(progress.size)};
         if (!DuplicaFichero(origen, destino, true, &pieces)) {
             // A copy stopped by Cancel left nothing behind and is no failure; nor is one
             // whose name another run has taken meanwhile: that file counts as there already.

@@ -16,6 +16,11 @@ constexpr size_t kMostFiles = 1024;
 constexpr uint64_t kMostBytes = 256ull << 20;
 // How long a lone copy waits for others to share its flush.
 constexpr std::chrono::milliseconds kGather{5};
+// Copies up to this size go to the stager; few enough wait for it that a Cancel, after
+// which the stager still makes them, ends soon even from a slow disc.
+constexpr uint64_t kSmallCopy = 1 << 20;
+constexpr size_t kMostUnstaged = 64;
+constexpr uint64_t kMostUnstagedBytes = 4 << 20;
 
 thread_local CopyCommitter* open_here = nullptr;
 
@@ -52,8 +57,10 @@ bool CopyNow(const DString& src, const DString& dst, bool fail_if_exists,
     return false;
 }
 
-CopyCommitter::CopyCommitter() : max_files_(MaxWaiting()), outer_(open_here) {
+CopyCommitter::CopyCommitter(std::function<bool()> stopped)
+    : max_files_(MaxWaiting()), stopped_(std::move(stopped)), outer_(open_here) {
     thread_ = std::thread([this] { Run(); });
+    if (max_files_ > 0) stager_ = std::thread([this] { RunStager(); });
     open_here = this;
 }
 
@@ -79,11 +86,25 @@ bool CopyCommitter::Failed(DString& src, DString& dst) {
 bool CopyCommitter::Finish(DString& src, DString& dst) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        stager_closing_ = true;
+    }
+    unstaged_work_.notify_one();
+    if (stager_.joinable()) stager_.join();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
         closing_ = true;
     }
     work_.notify_one();
     if (thread_.joinable()) thread_.join();
     return !Failed(src, dst);
+}
+
+void CopyCommitter::Fail(std::string& src, std::string& dst) {
+    if (failed_) return;
+    failed_ = true;
+    any_failed_.store(true, std::memory_order_release);
+    failed_src_ = std::move(src);
+    failed_dst_ = std::move(dst);
 }
 
 bool CopyCommitter::Waiting(const DString& dst) {
@@ -98,8 +119,51 @@ void CopyCommitter::Drain(std::unique_lock<std::mutex>& lock) {
 bool CopyCommitter::Copy(const DString& src, const DString& dst,
                          const platform::CopyProgress* progress) {
     if (max_files_ == 0) return CopyNow(src, dst, true, progress);
-    // The name is taken by a copy not yet named: refused now, as a named file would be.
+    if (progress && progress->size <= kSmallCopy) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        // The name is taken by a copy not yet named: refused now, as a named file would be.
+        if (waiting_names_.count(dst.str())) return false;
+        room_.wait(lock, [&] {
+            return unstaged_.empty() || (unstaged_.size() < kMostUnstaged &&
+                                         unstaged_bytes_ + progress->size <= kMostUnstagedBytes);
+        });
+        unstaged_.push_back({src.str(), dst.str(), progress->size});
+        unstaged_bytes_ += progress->size;
+        waiting_names_.insert(dst.str());
+        lock.unlock();
+        unstaged_work_.notify_one();
+        return true;
+    }
     if (Waiting(dst)) return false;
+    return StageAndQueue(src.str(), dst.str(), progress);
+}
+
+void CopyCommitter::RunStager() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        unstaged_work_.wait(lock, [&] { return !unstaged_.empty() || stager_closing_; });
+        if (unstaged_.empty()) return;
+        Unstaged next = std::move(unstaged_.front());
+        unstaged_.pop_front();
+        unstaged_bytes_ -= next.bytes;
+        room_.notify_all();
+        if (failed_ || (stopped_ && stopped_())) {
+            // The job ends: what it handed over and was not begun is dropped.
+            waiting_names_.erase(next.dst);
+            continue;
+        }
+        lock.unlock();
+        const bool staged = StageAndQueue(next.src, next.dst, nullptr);
+        lock.lock();
+        if (!staged) {
+            waiting_names_.erase(next.dst);
+            Fail(next.src, next.dst);
+        }
+    }
+}
+
+bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst,
+                                  const platform::CopyProgress* progress) {
     uint64_t bytes = 0;
     platform::StagedFile file = ops().stage(src.c_str(), dst.c_str(), true, progress, &bytes);
     if (!file && platform::out_of_descriptors(ops().last_error())) {
@@ -118,8 +182,8 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
             const size_t files = queue_.size() + in_flight_;
             return files == 0 || (files < max_files_ && queued_bytes_ < kMostBytes);
         });
-        queue_.push_back({file, src.str(), dst.str(), bytes});
-        waiting_names_.insert(dst.str());
+        queue_.push_back({file, src, dst, bytes});
+        waiting_names_.insert(dst);
         queued_bytes_ += bytes;
         // The committer needs a nudge for a first copy and once a group is full; between
         // the two it would only wake to go back to sleep.
@@ -178,12 +242,7 @@ void CopyCommitter::Run() {
         lock.lock();
         for (size_t i = 0; i < group.size(); ++i) {
             waiting_names_.erase(group[i].dst);
-            if (!named[i] && !failed_) {
-                failed_ = true;
-                any_failed_.store(true, std::memory_order_release);
-                failed_src_ = std::move(group[i].src);
-                failed_dst_ = std::move(group[i].dst);
-            }
+            if (!named[i]) Fail(group[i].src, group[i].dst);
         }
         in_flight_ = 0;
         room_.notify_all();

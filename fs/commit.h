@@ -6,6 +6,12 @@
 // bounded by count, bytes and the descriptors that waiting copies hold. A name still appears
 // only over data on disk, and a crash before leaves nothing under it.
 //
+// A small copy whose size the caller gave is not even made on the copying thread: a stager
+// thread makes it, so that the copying thread's work on the next files overlaps writing
+// these. Such a copy tells no pieces; when it fails, that is reported as a failed naming is.
+// The copies handed over after a failure, or once the owner's stop test answers true (a
+// Cancel), are dropped before they begin.
+//
 // While a copy waits, ExisteFichero counts its name as taken and a second copy to that name
 // is refused at once. A name that another process takes meanwhile counts as a file that was
 // there already, as the copy job wants it when two runs share a destination. Copies that may
@@ -15,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,7 +36,7 @@ bool CopyNow(const DString& src, const DString& dst, bool fail_if_exists,
 
 class CopyCommitter {
   public:
-    CopyCommitter();
+    explicit CopyCommitter(std::function<bool()> stopped = {});
     // Finishes; a copy that could not be named then goes unreported.
     ~CopyCommitter();
     CopyCommitter(const CopyCommitter&) = delete;
@@ -56,17 +63,31 @@ class CopyCommitter {
         std::string src, dst;
         uint64_t bytes;
     };
+    struct Unstaged {
+        std::string src, dst;
+        uint64_t bytes;
+    };
     void Run();
+    void RunStager();
+    // Stages the copy and queues it for the committer.
+    bool StageAndQueue(const std::string& src, const std::string& dst,
+                       const platform::CopyProgress* progress);
     // Enough waits to fill a group: no need to wait for more. Under the lock.
     bool GroupReady() const;
     // Waits until nothing is queued or being named.
     void Drain(std::unique_lock<std::mutex>& lock);
+    // Keeps the first failure. Under the lock.
+    void Fail(std::string& src, std::string& dst);
 
     const size_t max_files_; // waiting copies, each holding a descriptor
+    const std::function<bool()> stopped_;
     std::mutex mutex_;
-    std::condition_variable work_, room_;
+    std::condition_variable work_, room_, unstaged_work_;
+    std::deque<Unstaged> unstaged_; // for the stager
+    uint64_t unstaged_bytes_ = 0;
+    bool stager_closing_ = false;
     std::deque<Item> queue_;
-    std::unordered_set<std::string> waiting_names_; // queued or being named
+    std::unordered_set<std::string> waiting_names_; // handed over, not yet named
     size_t in_flight_ = 0;                          // being flushed and named
     uint64_t queued_bytes_ = 0;
     bool closing_ = false, failed_ = false;
@@ -74,5 +95,5 @@ class CopyCommitter {
     std::string failed_src_, failed_dst_;
     std::unordered_set<std::string> made_; // names given, folded; the committer thread's own
     CopyCommitter* outer_;                 // the committer open on this thread before this one
-    std::thread thread_;
+    std::thread thread_, stager_;
 };

@@ -29,9 +29,13 @@ struct FindRecord {
 // stops the copy before its next piece: the copy then fails with the system's "cancelled"
 // code and nothing of it appears under any name. A stop asked for after the last piece is
 // too late and the copy completes.
+// size is what the caller expects the copy to hold: the copy committer hands small ones to a
+// thread of its own.
 struct CopyProgress {
     bool (*piece)(void* context, uint64_t bytes) = nullptr;
     void* context = nullptr;
+    uint64_t size = kUnknownSize;
+    static constexpr uint64_t kUnknownSize = ~0ull;
 };
 
 // An open listing; null for none.

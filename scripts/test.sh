@@ -26,9 +26,9 @@ configure_and_test linux -- -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Without Qt: the terminal line alone still builds and passes.
 configure_and_test linux-noqt -R '^(Form|TerminalLine|Process)\.' -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON
 configure_and_test asan -- -DCMAKE_BUILD_TYPE=Debug "-DLUMBRAKE_SANITIZE=address;undefined"
-# ThreadSanitizer: the monitor, the worker thread and the copy job (built without Qt, whose
+# ThreadSanitizer: the monitor, the worker thread, the copy committer and the copy job (built without Qt, whose
 # Debian build is not instrumented).
-configure_and_test tsan -R '^(Monitor|SlowTask|CopyJob|Form)\.' -- -DCMAKE_BUILD_TYPE=Debug -DLUMBRAKE_SANITIZE=thread
+configure_and_test tsan -R '^(Monitor|SlowTask|CopyJob|CopyCommitter|Form)\.' -- -DCMAKE_BUILD_TYPE=Debug -DLUMBRAKE_SANITIZE=thread
 
 # Windows: a fresh Wine prefix is made once, quietly. The window tests need a display.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -182,8 +182,9 @@ TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
 TEST(HostileDisc, RemovedDiscEndsTheJob) {
     TempDir t;
     sfs::create_directories(t / "data" / "sub");
+    // Larger than what the copying thread hands to the stager: the walk itself meets the loss.
     for (const char* n : {"a", "b"})
-        write_file(t / "data" / "sub" / n, n);
+        write_file(t / "data" / "sub" / n, std::string((1 << 20) + 1, *n));
     IsoDisc iso(t / "data", t.path);
     static StageHook::Fn real = platform::fs_ops().stage;
     static std::function<void()> take_out;

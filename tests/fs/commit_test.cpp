@@ -86,6 +86,41 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     EXPECT_EQ(t.names(), (std::set<std::string>{"a"}));
 }
 
+// Small copies of known size are made on the stager thread: its first failure is reported
+// with its paths, and what was handed over after it, or after a stop, is never begun.
+TEST(CopyCommitter, TheStagerReportsItsFirstFailureAndHonoursAStop) {
+    Tree t;
+    Restore guard(platform::fs_ops());
+    static auto real_stage = platform::fs_ops().stage;
+    static std::atomic<int> begun;
+    static std::atomic<bool> stopping, stop;
+    begun = 0;
+    platform::fs_ops().stage = [](const char* s, const char* d, bool f,
+                                  const platform::CopyProgress* p, uint64_t* b) {
+        ++begun;
+        if (stopping) { // a Cancel while the first copy is made
+            stop = true;
+            return real_stage(s, d, f, p, b);
+        }
+        errno = EIO;
+        return platform::StagedFile{};
+    };
+    const platform::CopyProgress small{nullptr, nullptr, 10};
+    DString o, d;
+    for (bool second : {false, true}) {
+        stopping = second;
+        stop = false;
+        CopyCommitter committer([] { return stop.load(); });
+        for (char c : std::string("abc"))
+            EXPECT_TRUE(DuplicaFichero(t.src(c), t.dst(c), true, &small));
+        EXPECT_EQ(committer.Finish(o, d), second);
+    }
+    EXPECT_EQ(o.str(), t.src('a').str());
+    EXPECT_EQ(d.str(), t.dst('a').str());
+    EXPECT_EQ(begun, 2);
+    EXPECT_EQ(t.names(), std::set<std::string>{"a"});
+}
+
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
