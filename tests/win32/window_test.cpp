@@ -160,8 +160,10 @@ struct Source {
     StageHook hook{GatedStage};
     Source() {
         sfs::create_directories(t / "src");
+        // Too large for the stager: each copy is made, and counted, on the job's thread.
         for (int i = 0; i < 5; ++i)
-            write_file(t / "src" / ("f" + std::to_string(i)), std::string(1000 * (i + 1), 'x'));
+            write_file(t / "src" / ("f" + std::to_string(i)),
+                       std::string((1 << 20) + 1000 * (i + 1), 'x'));
         g_gate.Set(false);
     }
     ~Source() { g_gate.Set(true); }
@@ -269,12 +271,13 @@ TEST(Window, ProgressKeysAndCancel) {
         s.Key(button, VK_ESCAPE);
         EXPECT_SOON(!::IsWindowEnabled(button));
         EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
-        // The copy under way ends, the job stops, the window closes by itself.
+        // The copy under way stops after its first piece and is dropped, the job stops, the
+        // window closes by itself.
         g_gate.Set(true);
         EXPECT_SOON(!::IsWindow(main));
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(files_below(src.t / "dst"), 2);
+    EXPECT_EQ(files_below(src.t / "dst"), 1);
 }
 
 TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
@@ -302,7 +305,7 @@ TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
             EXPECT_SOON(!::IsWindow(main));
         });
         EXPECT_EQ(code, 0);
-        EXPECT_EQ(files_below(src.t / "dst"), 1);
+        EXPECT_EQ(files_below(src.t / "dst"), 0);
     }
 }
 
