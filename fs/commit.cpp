@@ -16,11 +16,12 @@ constexpr size_t kMostFiles = 1024;
 constexpr uint64_t kMostBytes = 256ull << 20;
 // How long a lone copy waits for others to share its flush.
 constexpr std::chrono::milliseconds kGather{5};
-// Copies up to this size go to the stager; few enough wait for it that a Cancel, after
-// which the stager still makes them, ends soon even from a slow disc.
+// Copies up to this size go to the stager. Few wait for it (twice these: a batch under way
+// and the next), so that a Cancel, after which the one under way is still made, ends soon
+// even from a slow disc.
 constexpr uint64_t kSmallCopy = 1 << 20;
-constexpr size_t kMostUnstaged = 64;
-constexpr uint64_t kMostUnstagedBytes = 4 << 20;
+constexpr size_t kMostUnstaged = 32;
+constexpr uint64_t kMostUnstagedBytes = 2 << 20;
 
 thread_local CopyCommitter* open_here = nullptr;
 
@@ -130,8 +131,9 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
         unstaged_.push_back({src.str(), dst.str(), progress->size});
         unstaged_bytes_ += progress->size;
         waiting_names_.insert(dst.str());
+        const bool wake = stager_idle_;
         lock.unlock();
-        unstaged_work_.notify_one();
+        if (wake) unstaged_work_.notify_one();
         return true;
     }
     if (Waiting(dst)) return false;
@@ -139,26 +141,29 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
 }
 
 void CopyCommitter::RunStager() {
+    std::deque<Unstaged> batch;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        stager_idle_ = true;
         unstaged_work_.wait(lock, [&] { return !unstaged_.empty() || stager_closing_; });
+        stager_idle_ = false;
         if (unstaged_.empty()) return;
-        Unstaged next = std::move(unstaged_.front());
-        unstaged_.pop_front();
-        unstaged_bytes_ -= next.bytes;
+        // All that waits at once: one lock for many copies, and room for the copying thread.
+        batch.swap(unstaged_);
+        unstaged_bytes_ = 0;
         room_.notify_all();
-        if (failed_ || (stopped_ && stopped_())) {
-            // The job ends: what it handed over and was not begun is dropped.
-            waiting_names_.erase(next.dst);
-            continue;
-        }
         lock.unlock();
-        const bool staged = StageAndQueue(next.src, next.dst, nullptr);
-        lock.lock();
-        if (!staged) {
+        for (Unstaged& next : batch) {
+            // After a failure or a stop the job ends: what it handed over is not begun.
+            const bool drop =
+                any_failed_.load(std::memory_order_acquire) || (stopped_ && stopped_());
+            if (!drop && StageAndQueue(next.src, next.dst, nullptr)) continue;
+            std::lock_guard<std::mutex> relock(mutex_);
             waiting_names_.erase(next.dst);
-            Fail(next.src, next.dst);
+            if (!drop) Fail(next.src, next.dst);
         }
+        batch.clear();
+        lock.lock();
     }
 }
 

@@ -85,7 +85,7 @@ class CopyCommitter {
     std::condition_variable work_, room_, unstaged_work_;
     std::deque<Unstaged> unstaged_; // for the stager
     uint64_t unstaged_bytes_ = 0;
-    bool stager_closing_ = false;
+    bool stager_closing_ = false, stager_idle_ = false;
     std::deque<Item> queue_;
     std::unordered_set<std::string> waiting_names_; // handed over, not yet named
     size_t in_flight_ = 0;                          // being flushed and named
