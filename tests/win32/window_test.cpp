@@ -239,61 +239,48 @@ TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
     EXPECT_EQ(code, 0);
 }
 
-TEST(Window, ProgressKeysAndCancel) {
-    Source src;
-    const int code = RunProgram(src.Params(), [](Screen& s) {
-        HWND main = s.Find(L"Kestrova");
-        ASSERT_TRUE(main);
-        const std::vector<HWND> c = Children(main);
-        HWND label = c[0], bar = c[1], button = c[2];
-        g_gate.WaitHeld(1);
-        // The next tick shows the total counted: 10000 steps, none done yet.
-        EXPECT_SOON(Ask(bar, PBM_GETRANGE) == 10000);
-        EXPECT_EQ(Ask(bar, PBM_GETPOS), 0);
-        EXPECT_EQ(Text(label).rfind(L"Copying file: ", 0), 0u);
-        RECT client{}, l = Place(label);
-        ::GetClientRect(main, &client);
-        EXPECT_GT(l.right - l.left, ::MulDiv(3, ScreenDpi(), 96)); // grown with its text
-        EXPECT_LE(l.right, client.right);
-        g_gate.Set(false, 1);
-        g_gate.WaitHeld(2);
-        EXPECT_SOON(Ask(bar, PBM_GETPOS) > 0);
-        EXPECT_LT(Ask(bar, PBM_GETPOS), 10000);
-
-        // Tab goes round the bar and the button; Esc presses Cancel.
-        EXPECT_SOON(s.Focus() == button);
-        for (HWND from : {button, bar}) {
-            s.Key(from, VK_TAB);
-            EXPECT_SOON(s.Focus() == (from == button ? bar : button));
-        }
-        s.Key(button, VK_ESCAPE);
-        EXPECT_SOON(!::IsWindowEnabled(button));
-        EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
-        // The copy under way ends, the job stops, the window closes by itself.
-        g_gate.Set(true);
-        EXPECT_SOON(!::IsWindow(main));
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(files_below(src.t / "dst"), 2);
-}
-
-TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
-    for (bool logoff : {false, true}) {
-        SCOPED_TRACE(logoff ? "end of session" : "Alt+F4");
+// Esc (once the progress shows and Tab has gone round), Alt+F4 and the end of the session
+// each cancel: the button greys at once, the window answers and stays while the copy under way
+// still holds the job, then closes by itself.
+TEST(Window, ProgressKeysAndEveryWayToCancel) {
+    for (const char* way : {"Esc", "Alt+F4", "end of session"}) {
+        SCOPED_TRACE(way);
+        const bool esc = way[0] == 'E';
         Source src;
         const int code = RunProgram(src.Params(), [&](Screen& s) {
             HWND main = s.Find(L"Kestrova");
             ASSERT_TRUE(main);
+            const std::vector<HWND> c = Children(main);
+            HWND label = c[0], bar = c[1], button = c[2];
             g_gate.WaitHeld(1);
-            if (logoff) {
+            if (esc) {
+                // The next tick shows the total counted: 10000 steps, none done yet.
+                EXPECT_SOON(Ask(bar, PBM_GETRANGE) == 10000);
+                EXPECT_EQ(Ask(bar, PBM_GETPOS), 0);
+                EXPECT_EQ(Text(label).rfind(L"Copying file: ", 0), 0u);
+                RECT client{}, l = Place(label);
+                ::GetClientRect(main, &client);
+                EXPECT_GT(l.right - l.left, ::MulDiv(3, ScreenDpi(), 96)); // grown with its text
+                EXPECT_LE(l.right, client.right);
+                g_gate.Set(false, 1);
+                g_gate.WaitHeld(2);
+                EXPECT_SOON(Ask(bar, PBM_GETPOS) > 0);
+                EXPECT_LT(Ask(bar, PBM_GETPOS), 10000);
+                // Tab goes round the bar and the button.
+                EXPECT_SOON(s.Focus() == button);
+                for (HWND from : {button, bar}) {
+                    s.Key(from, VK_TAB);
+                    EXPECT_SOON(s.Focus() == (from == button ? bar : button));
+                }
+                s.Key(button, VK_ESCAPE);
+            } else if (way[0] == 'A') {
+                s.AltF4(main);
+            } else {
                 EXPECT_TRUE(::SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
                 ::PostMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-            } else {
-                s.AltF4(main);
             }
-            EXPECT_SOON(!::IsWindowEnabled(Children(main)[2]));
+            EXPECT_SOON(!::IsWindowEnabled(button));
             EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
-            // The copy under way still holds the job; the window answers and stays.
             DWORD_PTR r = 0;
             EXPECT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r));
             ::Sleep(300);
@@ -302,7 +289,7 @@ TEST(Window, ClosedDuringTheJobItKeepsAnsweringUntilTheJobEnds) {
             EXPECT_SOON(!::IsWindow(main));
         });
         EXPECT_EQ(code, 0);
-        EXPECT_EQ(files_below(src.t / "dst"), 1);
+        EXPECT_EQ(files_below(src.t / "dst"), esc ? 2 : 1); // Esc came after one file passed
     }
 }
 
