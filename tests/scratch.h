@@ -136,11 +136,8 @@ struct FuseImage {
                                 "' && (" + make_and_mount + ") >/dev/null 2>&1";
         mounted = std::system(cmd.c_str()) == 0;
     }
-    ~FuseImage() { Eject(); }
-    // Takes the image away, also while files on it are open.
-    void Eject() {
+    ~FuseImage() {
         if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
-        mounted = false;
     }
 };
 

@@ -96,9 +96,6 @@ TEST(HostileDisc, SpecialFilesAreLeftOut) {
     EXPECT_EQ(job.Run(), "ok");
     EXPECT_EQ(job.Monitor.total.load(), 3);
     EXPECT_EQ(entries(t / "dst"), Names{"a.txt"});
-    IsoDisc iso(src, t.path);
-    if (!iso.mounted) return;
-    EXPECT_EQ(listed(iso.mnt), (Names{".", "..", "a.txt"}));
 }
 
 // Links into the rest of the system, dangling links and links back up the tree (to the top, to
@@ -138,7 +135,7 @@ TEST(HostileDisc, LinksNeverLeaveTheDisc) {
 }
 
 // A folder that cannot be opened, or whose entries cannot be examined, ends the job with its
-// path; the scan still counts the rest. A missing source is no error.
+// path; the scan still counts the rest.
 TEST(HostileDisc, UnreadableFoldersEndTheJob) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     TempDir t;
@@ -159,7 +156,6 @@ TEST(HostileDisc, UnreadableFoldersEndTheJob) {
     }
     sfs::permissions(t / "src", sfs::perms::none);
     EXPECT_EQ(InChild([&] { return Copy(t / "src", t / "dst"); }, true), ReadError(t / "src"));
-    EXPECT_EQ(InChild([&] { return Copy(t / "none", t / "dst"); }, true), "ok");
 }
 
 // A path longer than the system takes, a tree deeper than the copy goes or than there are
@@ -178,25 +174,22 @@ TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
     EXPECT_EQ(InChild(few_descriptors, false).rfind(ReadError(""), 0), 0u);
 }
 
-// The disc taken out (or the tree removed) half-way: the copy is incomplete and says so.
+// The disc taken out half-way (its tree gone after the first copy): the copy is incomplete and
+// says so.
 TEST(HostileDisc, RemovedDiscEndsTheJob) {
     TempDir t;
     sfs::create_directories(t / "data" / "sub");
     for (const char* n : {"a", "b"})
         write_file(t / "data" / "sub" / n, n);
-    IsoDisc iso(t / "data", t.path);
     static StageHook::Fn real = platform::fs_ops().stage;
-    static std::function<void()> take_out;
+    static sfs::path data;
+    data = t / "data";
     StageHook hook(
         [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
             platform::StagedFile staged = real(s, d, f, p, bytes);
-            take_out();
+            sfs::remove_all(data);
             return staged;
         });
-    take_out = [&] { sfs::remove_all(t / "data"); };
     EXPECT_EQ(Copy(t / "data", t / "dst"), ReadError(t / "data" / "sub"));
-    if (!iso.mounted) return;
-    take_out = [&] { iso.Eject(); };
-    EXPECT_EQ(Copy(iso.mnt, t / "dst2"), ReadError(iso.mnt / "sub"));
 }
 #endif
