@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,35 +18,15 @@ using namespace fstest;
 
 namespace {
 
-// Copies wait here until the test opens it, so that the test acts while a copy is under way.
-struct Gate {
-    std::mutex m;
-    std::condition_variable cv;
-    int held = 0, passes = 0;
-    bool open = true;
-    void Set(bool o, int more = 0) {
-        std::lock_guard<std::mutex> l(m);
-        if (!o && open) held = passes = 0;
-        open = o;
-        passes += more;
-        cv.notify_all();
-    }
-    void WaitHeld(int n) {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait_for(l, std::chrono::seconds(20), [&] { return held >= n || open; });
-    }
-} g_gate;
-
+// While the gate is shut, every copy but the first g_allowed waits here, so that the test acts
+// while a copy is under way.
+std::atomic<int> g_arrived{0}, g_allowed{0};
+std::atomic<bool> g_open{true};
 const auto real_stage = platform::fs_ops().stage;
 platform::StagedFile GatedStage(const char* src, const char* dst, bool fail_if_exists,
                                 const platform::CopyProgress* progress, uint64_t* bytes) {
-    {
-        std::unique_lock<std::mutex> l(g_gate.m);
-        ++g_gate.held;
-        g_gate.cv.notify_all();
-        g_gate.cv.wait(l, [] { return g_gate.open || g_gate.passes > 0; });
-        if (!g_gate.open) --g_gate.passes;
-    }
+    for (const int n = g_arrived++; !g_open && n >= g_allowed;)
+        ::Sleep(5);
     return real_stage(src, dst, fail_if_exists, progress, bytes);
 }
 
@@ -143,7 +121,7 @@ int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)
     std::atomic<bool> ended{false};
     std::thread t([&] {
         person(screen);
-        g_gate.Set(true);
+        g_open = true;
         auto close = [](HWND h, LPARAM) -> BOOL { return ::PostMessageW(h, WM_CLOSE, 0, 0); };
         for (; !ended; ::Sleep(100))
             ::EnumThreadWindows(screen.gui_thread, close, 0);
@@ -162,9 +140,10 @@ struct Source {
         sfs::create_directories(t / "src");
         for (int i = 0; i < 5; ++i)
             write_file(t / "src" / ("f" + std::to_string(i)), std::string(1000 * (i + 1), 'x'));
-        g_gate.Set(false);
+        g_arrived = g_allowed = 0;
+        g_open = false;
     }
-    ~Source() { g_gate.Set(true); }
+    ~Source() { g_open = true; }
     std::vector<std::string> Params() const { return fstest::Params(t / "src", t / "dst"); }
 };
 
@@ -252,7 +231,7 @@ TEST(Window, ProgressKeysAndEveryWayToCancel) {
             ASSERT_TRUE(main);
             const std::vector<HWND> c = Children(main);
             HWND label = c[0], bar = c[1], button = c[2];
-            g_gate.WaitHeld(1);
+            EXPECT_SOON(g_arrived >= 1);
             if (esc) {
                 // The next tick shows the total counted: 10000 steps, none done yet.
                 EXPECT_SOON(Ask(bar, PBM_GETRANGE) == 10000);
@@ -262,8 +241,8 @@ TEST(Window, ProgressKeysAndEveryWayToCancel) {
                 ::GetClientRect(main, &client);
                 EXPECT_GT(l.right - l.left, ::MulDiv(3, ScreenDpi(), 96)); // grown with its text
                 EXPECT_LE(l.right, client.right);
-                g_gate.Set(false, 1);
-                g_gate.WaitHeld(2);
+                ++g_allowed;
+                EXPECT_SOON(g_arrived >= 2);
                 EXPECT_SOON(Ask(bar, PBM_GETPOS) > 0);
                 EXPECT_LT(Ask(bar, PBM_GETPOS), 10000);
                 // Tab goes round the bar and the button.
@@ -285,7 +264,7 @@ TEST(Window, ProgressKeysAndEveryWayToCancel) {
             EXPECT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r));
             ::Sleep(300);
             EXPECT_TRUE(::IsWindowVisible(main));
-            g_gate.Set(true);
+            g_open = true;
             EXPECT_SOON(!::IsWindow(main));
         });
         EXPECT_EQ(code, 0);
