@@ -1,6 +1,6 @@
 #pragma once
 // Running the application entry in a test: on a given back-end, with the parameters that copy
-// one folder to another, and with a copy slow enough to act on while the job runs.
+// one folder to another.
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,7 +9,6 @@
 #include "app/job.h"
 #include "args.h"
 #include "platform/drive.h"
-#include "platform/sync.h"
 #include "scratch.h"
 
 namespace fstest {
@@ -31,16 +30,5 @@ inline std::vector<std::string> Params(const sfs::path& src, const sfs::path& ds
     const std::string root = platform::drive_root(setup.c_str());
     return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
 }
-
-// For its lifetime every file copy takes 20 ms more.
-struct SlowCopies : StageHook {
-    static inline Fn real = nullptr;
-    static platform::StagedFile Slow(const char* s, const char* d, bool f,
-                                     const platform::CopyProgress* p, uint64_t* n) {
-        platform::sleep_ms(20);
-        return real(s, d, f, p, n);
-    }
-    SlowCopies() : StageHook(Slow) { real = saved; }
-};
 
 } // namespace fstest

@@ -20,6 +20,7 @@
 #include "app/entry_run.h"
 #include "app/job.h"
 #include "platform/gui/qt/chooser.h"
+#include "platform/sync.h"
 
 using namespace fstest;
 
@@ -51,11 +52,22 @@ int RunWindow(std::vector<std::string> params, const std::function<bool(int)>& s
     return RunEntry(*app, std::move(params));
 }
 
-// A source of 50 files, each copy slowed, so the job runs for about a second.
-struct SlowSource {
+// A source of 50 files whose copies take 20 ms more each, so that the job runs for about a
+// second; while hold is set, the copy under way waits at its end.
+std::atomic<bool> hold{false};
+struct SlowSource : StageHook {
+    static inline Fn real = nullptr;
+    static platform::StagedFile Slow(const char* s, const char* d, bool f,
+                                     const platform::CopyProgress* p, uint64_t* n) {
+        platform::sleep_ms(20);
+        platform::StagedFile staged = real(s, d, f, p, n);
+        while (hold.load())
+            platform::sleep_ms(5);
+        return staged;
+    }
     TempDir t;
-    SlowCopies slow;
-    SlowSource() {
+    SlowSource() : StageHook(Slow) {
+        real = saved;
         sfs::create_directories(t / "src");
         for (int i = 0; i < 50; ++i)
             write_file(t / "src" / std::to_string(i), std::string(1000, 'x'));
@@ -114,15 +126,6 @@ TEST(QtWindow, LaidOutAsTheFormAndEscPressesCancel) {
 // at its end until the loop has been seen running.
 TEST(QtWindow, CloseBoxDuringTheCopyWaitsWithoutFreezing) {
     SlowSource s;
-    static std::atomic<bool> hold{false};
-    static StageHook::Fn slowed = platform::fs_ops().stage;
-    StageHook held([](const char* src, const char* dst, bool f, const platform::CopyProgress* p,
-                      uint64_t* bytes) {
-        platform::StagedFile staged = slowed(src, dst, f, p, bytes);
-        while (hold.load())
-            platform::sleep_ms(5);
-        return staged;
-    });
     int closed_at = -1, ticks_after = 0;
     const int code = RunWindow(Params(s.t / "src", s.t / "dst"), [&](int call) {
         QWidget* w = MainWindow();
