@@ -2,7 +2,6 @@
 // outside the disc, never blocks, and never reports an incomplete copy as a success.
 #ifndef _WIN32
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -10,10 +9,7 @@
 #include <unistd.h>
 
 #include <functional>
-#include <set>
-#include <string>
 
-#include "file/fichero.h"
 #include "fs/fs.h"
 #include "job.h"
 
@@ -30,23 +26,18 @@ std::string ReadError(const sfs::path& folder) {
     return "failed: Error reading folder: " + shown(folder);
 }
 
-// What fn answers in a child process, as the user "nobody" when asked (root reads anything).
-std::string InChild(const std::function<std::string()>& fn, bool as_nobody) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
-    if (::fork() == 0) {
-        if (as_nobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(1);
-        const std::string out = fn();
-        ::_exit(::write(fds[1], out.data(), out.size()) < 0);
+// What fn answers in a child process, as the user "nobody" when asked (root reads anything),
+// passed back through a file in the scratch folder t.
+std::string InChild(const TempDir& t, bool as_nobody, const std::function<std::string()>& fn) {
+    sfs::remove(t / "answer");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!as_nobody || (::setgid(65534) == 0 && ::setuid(65534) == 0))
+            write_file(t / "answer", fn());
+        ::_exit(0);
     }
-    ::close(fds[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-        out.append(buf, static_cast<size_t>(n));
-    ::close(fds[0]);
-    ::wait(nullptr);
-    return out;
+    ::waitpid(child, nullptr, 0);
+    return read_all(t / "answer");
 }
 
 // n folders named name, one in the other, below top: made step by step, so that the whole
@@ -151,11 +142,11 @@ TEST(HostileDisc, UnreadableFoldersEndTheJob) {
             const std::string result = job.Run();
             return result + " " + std::to_string(job.Monitor.total.load());
         };
-        EXPECT_EQ(InChild(run, true), ReadError(t / "src" / "locked") + " 3");
+        EXPECT_EQ(InChild(t, true, run), ReadError(t / "src" / "locked") + " 3");
         sfs::permissions(t / "src" / "locked", sfs::perms::all);
     }
     sfs::permissions(t / "src", sfs::perms::none);
-    EXPECT_EQ(InChild([&] { return Copy(t / "src", t / "dst"); }, true), ReadError(t / "src"));
+    EXPECT_EQ(InChild(t, true, [&] { return Copy(t / "src", t / "dst"); }), ReadError(t / "src"));
 }
 
 // A path longer than the system takes, a tree deeper than the copy goes or than there are
@@ -171,7 +162,7 @@ TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
         ::setrlimit(RLIMIT_NOFILE, &few);
         return Copy(t / "deep", t / "fd");
     };
-    EXPECT_EQ(InChild(few_descriptors, false).rfind(ReadError(""), 0), 0u);
+    EXPECT_EQ(InChild(t, false, few_descriptors).rfind(ReadError(""), 0), 0u);
 }
 
 // The disc taken out half-way (its tree gone after the first copy): the copy is incomplete and
