@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <string>
 
 #include "file/fichero.h"
 #include "fs/fs.h"
