@@ -1,6 +1,6 @@
 #pragma once
 // Scratch folders for the file-system, file and application tests, and small helpers to make
-// and inspect files in them.
+// and inspect files in them. Brings in gtest and the standard headers below for the tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>

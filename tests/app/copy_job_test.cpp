@@ -1,8 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <set>
-#include <string>
 #include <vector>
 
 #include "job.h"

@@ -1,11 +1,8 @@
 // Under Wine, Unix links show as reparse points with tag 0: the copy neither loops through a
 // link to its own folder or one above it nor leaves the drive through one.
 #ifdef _WIN32
-#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <set>
-#include <string>
 #include <vector>
 
 #include "job.h"

@@ -3,12 +3,7 @@
 // flush or naming leaves no name over missing data.
 #include "fs/commit.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <cerrno>
-#include <set>
-#include <string>
 #include <thread>
 
 #include "fs/fs.h"

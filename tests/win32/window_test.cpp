@@ -4,13 +4,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "app/entry_run.h"
 
