@@ -1,6 +1,6 @@
 #pragma once
 // Running the application entry in a test: on a given back-end, with the parameters that copy
-// one folder to another.
+// one folder to another, and with a copy slow enough to act on while the job runs.
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "app/job.h"
 #include "args.h"
 #include "platform/drive.h"
+#include "platform/sync.h"
 #include "scratch.h"
 
 namespace fstest {
@@ -30,5 +31,27 @@ inline std::vector<std::string> Params(const sfs::path& src, const sfs::path& ds
     const std::string root = platform::drive_root(setup.c_str());
     return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
 }
+
+// A source of 50 files whose copies take 20 ms more each, so that the job runs for about a
+// second; while hold is set, the copy under way waits at its end.
+struct SlowSource : StageHook {
+    static inline std::atomic<bool> hold{false};
+    static inline Fn real = nullptr;
+    static platform::StagedFile Slow(const char* s, const char* d, bool f,
+                                     const platform::CopyProgress* p, uint64_t* n) {
+        platform::sleep_ms(20);
+        platform::StagedFile staged = real(s, d, f, p, n);
+        while (hold.load())
+            platform::sleep_ms(5);
+        return staged;
+    }
+    TempDir t;
+    SlowSource() : StageHook(Slow) {
+        real = saved;
+        sfs::create_directories(t / "src");
+        for (int i = 0; i < 50; ++i)
+            write_file(t / "src" / std::to_string(i), std::string(1000, 'x'));
+    }
+};
 
 } // namespace fstest

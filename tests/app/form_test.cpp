@@ -36,6 +36,27 @@ TEST(Form, CopyShowsProgressToTheEndOrOneErrorBox) {
     EXPECT_TRUE(bad.state.closed);
 }
 
+// The button, or the close box, while the job runs: the button greys and the window stays until
+// the job has stopped, then closes by itself with no box.
+TEST(Form, CancelOrCloseWhileTheJobRuns) {
+    for (bool close : {false, true}) {
+        SlowSource s;
+        gui::NullApplication app;
+        app.before_tick = [close](gui::NullApplication& a, int tick) {
+            if (tick != 3) return;
+            if (close)
+                EXPECT_FALSE(a.events()->OnCloseRequest());
+            else
+                a.events()->OnButtonClick();
+            EXPECT_FALSE(a.state.button_enabled);
+        };
+        EXPECT_EQ(RunEntry(app, Params(s.t / "src", s.t / "dst")), 0);
+        EXPECT_TRUE(app.boxes.empty());
+        EXPECT_TRUE(app.state.closed);
+        EXPECT_LT(files_below(s.t / "dst"), 50); // stopped in the scan or after the file under way
+    }
+}
+
 TEST(Form, AnExceptionThatEscapesTheEntryIsShown) {
     struct Throwing : gui::NullApplication {
         bool unknown = true;

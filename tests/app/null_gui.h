@@ -1,6 +1,7 @@
 #pragma once
 // A GUI back-end without any display, for the tests: it records what the program shows, and
 // ticks the main window's timer until the window closes.
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -19,7 +20,7 @@ class NullApplication : public Application {
     struct State {
         UnicodeString label;
         std::vector<int> positions;
-        bool timer_enabled = true, closed = false;
+        bool button_enabled = true, timer_enabled = true, closed = false;
     };
 
     void Initialize() override {}
@@ -38,7 +39,8 @@ class NullApplication : public Application {
         events_->OnActivate();
         for (int tick = 0; !state.closed && state.timer_enabled && tick < 100000; ++tick) {
             platform::sleep_ms(1);
-            events_->OnTimer();
+            if (before_tick) before_tick(*this, tick);
+            if (!state.closed && state.timer_enabled) events_->OnTimer();
         }
         if (!state.closed && events_->OnCloseRequest()) state.closed = true;
     }
@@ -50,6 +52,11 @@ class NullApplication : public Application {
     }
     void ShowException(const Exception& e) override { exceptions.push_back(e.Message()); }
     void Wake() override {}
+
+    // Runs before every tick with the tick's number, from 0.
+    std::function<void(NullApplication&, int)> before_tick;
+    // The main window's events, for a test that acts as the user.
+    FormEvents* events() const { return events_; }
 
     UnicodeString title;
     std::vector<Box> boxes;
@@ -65,7 +72,7 @@ class NullApplication : public Application {
         void SetBarMax(int) override {}
         void SetBarPosition(int position) override { s->positions.push_back(position); }
         void SetBarVisible(bool) override {}
-        void SetButtonEnabled(bool) override {}
+        void SetButtonEnabled(bool e) override { s->button_enabled = e; }
         void SetButtonVisible(bool) override {}
         void SetTimerEnabled(bool e) override { s->timer_enabled = e; }
         void Close() override { s->closed = true; }

@@ -15,7 +15,6 @@
 #include "app/entry_run.h"
 #include "app/job.h"
 #include "platform/gui/qt/chooser.h"
-#include "platform/sync.h"
 
 using namespace fstest;
 
@@ -47,28 +46,6 @@ int RunWindow(std::vector<std::string> params, const std::function<bool(int)>& s
     return RunEntry(*app, std::move(params));
 }
 
-// A source of 50 files whose copies take 20 ms more each, so that the job runs for about a
-// second; while hold is set, the copy under way waits at its end.
-std::atomic<bool> hold{false};
-struct SlowSource : StageHook {
-    static inline Fn real = nullptr;
-    static platform::StagedFile Slow(const char* s, const char* d, bool f,
-                                     const platform::CopyProgress* p, uint64_t* n) {
-        platform::sleep_ms(20);
-        platform::StagedFile staged = real(s, d, f, p, n);
-        while (hold.load())
-            platform::sleep_ms(5);
-        return staged;
-    }
-    TempDir t;
-    SlowSource() : StageHook(Slow) {
-        real = saved;
-        sfs::create_directories(t / "src");
-        for (int i = 0; i < 50; ++i)
-            write_file(t / "src" / std::to_string(i), std::string(1000, 'x'));
-    }
-};
-
 bool Copying(QWidget* w) {
     auto* bar = w->findChild<QProgressBar*>();
     return bar->maximum() == 10000 && bar->value() > 0 &&
@@ -88,7 +65,7 @@ TEST(QtWindow, LaidOutAsTheFormAndEscOrTheCloseBoxCancels) {
         const int code = RunWindow(Params(s.t / "src", s.t / "dst"), [&](int call) {
             QWidget* w = MainWindow();
             if (cancelled_at >= 0) {
-                if (w && ++ticks_after == 3) hold = false;
+                if (w && ++ticks_after == 3) SlowSource::hold = false;
                 return false;
             }
             if (!w || !Copying(w)) return false;
@@ -111,7 +88,7 @@ TEST(QtWindow, LaidOutAsTheFormAndEscOrTheCloseBoxCancels) {
             EXPECT_EQ(bar->accessibleName(), "Progress");
             EXPECT_EQ(button->accessibleName(), "Cancel");
 
-            hold = true;
+            SlowSource::hold = true;
             QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             esc ? (void)QApplication::sendEvent(w, &key) : (void)w->close();
             cancelled_at = call;
@@ -120,7 +97,7 @@ TEST(QtWindow, LaidOutAsTheFormAndEscOrTheCloseBoxCancels) {
             EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
             return false;
         });
-        hold = false;
+        SlowSource::hold = false;
         EXPECT_EQ(code, 0);
         EXPECT_GE(cancelled_at, 0);
         EXPECT_GE(ticks_after, 3); // the loop went on while the job wound down
