@@ -30,7 +30,7 @@ TEST_F(File, SizesAndWindowPositionsBeyond32Bits) {
     }
 }
 
-TEST_F(File, TemporaryFileCommitsWithBackupOrIsDiscarded) {
+TEST_F(File, TemporaryFileCommitsWithBackupOrIsDiscardedOrKept) {
     put("data.txt", "old");
     TFicheroOrv f;
     ASSERT_TRUE(f.Abre(path("data.txt"), FITX_WRITE | FITX_TEMP));
@@ -56,10 +56,8 @@ TEST_F(File, TemporaryFileCommitsWithBackupOrIsDiscarded) {
     }
     EXPECT_EQ(get("fresh.txt"), "abc");
     EXPECT_FALSE(exists("fresh.txt.BAK"));
-}
 
-TEST_F(File, FailedCommitKeepsTheNewContent) {
-    TFicheroOrv f;
+    // A failed commit keeps the new content under the temporary name.
     ASSERT_TRUE(f.Abre(path("target"), FITX_WRITE | FITX_TEMP));
     EXPECT_TRUE(f.write("new", 3));
     sfs::create_directory(native("target")); // the move cannot succeed
