@@ -140,7 +140,6 @@ struct Source {
         g_open = false;
     }
     ~Source() { g_open = true; }
-    std::vector<std::string> Params() const { return fstest::Params(t / "src", t / "dst"); }
 };
 
 } // namespace
@@ -222,7 +221,7 @@ TEST(Window, ProgressKeysAndEveryWayToCancel) {
         SCOPED_TRACE(way);
         const bool esc = way[0] == 'E';
         Source src;
-        const int code = RunProgram(src.Params(), [&](Screen& s) {
+        const int code = RunProgram(Params(src.t / "src", src.t / "dst"), [&](Screen& s) {
             HWND main = s.Find(L"Kestrova");
             ASSERT_TRUE(main);
             const std::vector<HWND> c = Children(main);
@@ -269,9 +268,8 @@ TEST(Window, ProgressKeysAndEveryWayToCancel) {
 }
 
 // The back-end on its own: an exception thrown by a handler becomes the standard box instead
-// of leaving the window procedure; Space presses the focused button, Esc nothing once it is
-// disabled.
-TEST(Window, AnExceptionInAHandlerSpaceAndADisabledButton) {
+// of leaving the window procedure; Esc presses the button, and nothing once it is disabled.
+TEST(Window, AnExceptionInAHandlerAndEscOnADisabledButton) {
     struct Events : gui::FormEvents {
         gui::ProgressForm* form = nullptr;
         std::atomic<int> ticks{0}, clicks{0}, closes{0};
@@ -297,12 +295,10 @@ TEST(Window, AnExceptionInAHandlerSpaceAndADisabledButton) {
     Screen s;
     std::thread person([&] {
         HWND main = s.Find(L"Probe"), box = s.Find(L"LumbrakeCD", true);
+        EXPECT_TRUE(box);
         if (box) ExpectBox(box, L"Unknown error", true, main);
-        HWND button = Children(main)[2];
-        EXPECT_SOON(s.Focus() == button);
-        s.Key(button, VK_SPACE);
-        EXPECT_SOON(events.clicks == 1);
-        s.Key(main, VK_ESCAPE);
+        for (int i = 0; i < 2; ++i)
+            s.Key(Children(main)[2], VK_ESCAPE);
         ::Sleep(300);
         EXPECT_EQ(events.clicks, 1);
         EXPECT_GT(events.ticks, 1); // the timer goes on after the exception
