@@ -45,7 +45,9 @@ inline DString at(const sfs::path& p) {
 // The system's separator, as the program shows it after a folder.
 inline const std::string kSep(1, static_cast<char>(sfs::path::preferred_separator));
 
+// Writes a file, making the folders it goes in.
 inline void write_file(const sfs::path& p, const std::string& data) {
+    if (p.has_parent_path()) sfs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << data;
 }
 

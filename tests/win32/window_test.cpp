@@ -133,7 +133,6 @@ struct Source {
     TempDir t;
     StageHook hook{GatedStage};
     Source() {
-        sfs::create_directories(t / "src");
         for (int i = 0; i < 5; ++i)
             write_file(t / "src" / ("f" + std::to_string(i)), std::string(1000 * (i + 1), 'x'));
         g_arrived = g_allowed = 0;
