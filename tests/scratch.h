@@ -1,6 +1,6 @@
 #pragma once
 // Scratch folders for the file-system, file and application tests, and small helpers to make
-// and inspect files in them.
+// and inspect files in them. Brings in gtest and the standard headers below for the tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,7 +45,9 @@ inline DString at(const sfs::path& p) {
 // The system's separator, as the program shows it after a folder.
 inline const std::string kSep(1, static_cast<char>(sfs::path::preferred_separator));
 
+// Writes a file, making the folders it goes in.
 inline void write_file(const sfs::path& p, const std::string& data) {
+    if (p.has_parent_path()) sfs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << data;
 }
 
@@ -136,11 +138,8 @@ struct FuseImage {
                                 "' && (" + make_and_mount + ") >/dev/null 2>&1";
         mounted = std::system(cmd.c_str()) == 0;
     }
-    ~FuseImage() { Eject(); }
-    // Takes the image away, also while files on it are open.
-    void Eject() {
+    ~FuseImage() {
         if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
-        mounted = false;
     }
 };
 

@@ -32,15 +32,25 @@ inline std::vector<std::string> Params(const sfs::path& src, const sfs::path& ds
     return {"/src=" + setup, "/dst=" + lib(dst), "/drm=" + full.substr(root.size())};
 }
 
-// For its lifetime every file copy takes 20 ms more.
-struct SlowCopies : StageHook {
+// A source of 50 files whose copies take 20 ms more each, so that the job runs for about a
+// second; while hold is set, the copy under way waits at its end.
+struct SlowSource : StageHook {
+    static inline std::atomic<bool> hold{false};
     static inline Fn real = nullptr;
     static platform::StagedFile Slow(const char* s, const char* d, bool f,
                                      const platform::CopyProgress* p, uint64_t* n) {
         platform::sleep_ms(20);
-        return real(s, d, f, p, n);
+        platform::StagedFile staged = real(s, d, f, p, n);
+        while (hold.load())
+            platform::sleep_ms(5);
+        return staged;
     }
-    SlowCopies() : StageHook(Slow) { real = saved; }
+    TempDir t;
+    SlowSource() : StageHook(Slow) {
+        real = saved;
+        for (int i = 0; i < 50; ++i)
+            write_file(t / "src" / std::to_string(i), std::string(1000, 'x'));
+    }
 };
 
 } // namespace fstest

@@ -2,7 +2,6 @@
 // outside the disc, never blocks, and never reports an incomplete copy as a success.
 #ifndef _WIN32
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -10,10 +9,7 @@
 #include <unistd.h>
 
 #include <functional>
-#include <set>
-#include <string>
 
-#include "file/fichero.h"
 #include "fs/fs.h"
 #include "job.h"
 
@@ -30,23 +26,18 @@ std::string ReadError(const sfs::path& folder) {
     return "failed: Error reading folder: " + shown(folder);
 }
 
-// What fn answers in a child process, as the user "nobody" when asked (root reads anything).
-std::string InChild(const std::function<std::string()>& fn, bool as_nobody) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
-    if (::fork() == 0) {
-        if (as_nobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(1);
-        const std::string out = fn();
-        ::_exit(::write(fds[1], out.data(), out.size()) < 0);
+// What fn answers in a child process, as the user "nobody" when asked (root reads anything),
+// passed back through a file in the scratch folder t.
+std::string InChild(const TempDir& t, bool as_nobody, const std::function<std::string()>& fn) {
+    sfs::remove(t / "answer");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!as_nobody || (::setgid(65534) == 0 && ::setuid(65534) == 0))
+            write_file(t / "answer", fn());
+        ::_exit(0);
     }
-    ::close(fds[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-        out.append(buf, static_cast<size_t>(n));
-    ::close(fds[0]);
-    ::wait(nullptr);
-    return out;
+    ::waitpid(child, nullptr, 0);
+    return read_all(t / "answer");
 }
 
 // n folders named name, one in the other, below top: made step by step, so that the whole
@@ -68,7 +59,6 @@ void MakeChain(const sfs::path& top, const std::string& name, int n) {
 // is never read.
 TEST(HostileDisc, NamesThatLookLikePaths) {
     TempDir t;
-    sfs::create_directories(t / "src" / "d:x");
     const std::string names[] = {"map:2024.dat",     "a\\b",
                                  "c\xEF\x81\x9C",    "d:x/inner",
                                  "latin1-\xE9t\xE9", "escape\xEF\x81\x9D\\"};
@@ -88,7 +78,6 @@ TEST(HostileDisc, NamesThatLookLikePaths) {
 TEST(HostileDisc, SpecialFilesAreLeftOut) {
     TempDir t;
     const sfs::path src = t / "src";
-    sfs::create_directories(src);
     write_file(src / "a.txt", "abc");
     ASSERT_EQ(::mkfifo((src / "fifo").c_str(), 0644), 0);
     ::mknod((src / "zero").c_str(), S_IFCHR | 0644, makedev(1, 5)); // where allowed
@@ -96,9 +85,6 @@ TEST(HostileDisc, SpecialFilesAreLeftOut) {
     EXPECT_EQ(job.Run(), "ok");
     EXPECT_EQ(job.Monitor.total.load(), 3);
     EXPECT_EQ(entries(t / "dst"), Names{"a.txt"});
-    IsoDisc iso(src, t.path);
-    if (!iso.mounted) return;
-    EXPECT_EQ(listed(iso.mnt), (Names{".", "..", "a.txt"}));
 }
 
 // Links into the rest of the system, dangling links and links back up the tree (to the top, to
@@ -106,8 +92,6 @@ TEST(HostileDisc, SpecialFilesAreLeftOut) {
 TEST(HostileDisc, LinksNeverLeaveTheDisc) {
     TempDir t;
     const sfs::path data = t / "data", src = data / "top";
-    sfs::create_directories(src / "real");
-    sfs::create_directories(data / "other");
     write_file(src / "real" / "f", "f");
     write_file(data / "other" / "g", "g");
     sfs::create_symlink("/etc/passwd", src / "passwd");
@@ -138,7 +122,7 @@ TEST(HostileDisc, LinksNeverLeaveTheDisc) {
 }
 
 // A folder that cannot be opened, or whose entries cannot be examined, ends the job with its
-// path; the scan still counts the rest. A missing source is no error.
+// path; the scan still counts the rest.
 TEST(HostileDisc, UnreadableFoldersEndTheJob) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     TempDir t;
@@ -154,12 +138,11 @@ TEST(HostileDisc, UnreadableFoldersEndTheJob) {
             const std::string result = job.Run();
             return result + " " + std::to_string(job.Monitor.total.load());
         };
-        EXPECT_EQ(InChild(run, true), ReadError(t / "src" / "locked") + " 3");
+        EXPECT_EQ(InChild(t, true, run), ReadError(t / "src" / "locked") + " 3");
         sfs::permissions(t / "src" / "locked", sfs::perms::all);
     }
     sfs::permissions(t / "src", sfs::perms::none);
-    EXPECT_EQ(InChild([&] { return Copy(t / "src", t / "dst"); }, true), ReadError(t / "src"));
-    EXPECT_EQ(InChild([&] { return Copy(t / "none", t / "dst"); }, true), "ok");
+    EXPECT_EQ(InChild(t, true, [&] { return Copy(t / "src", t / "dst"); }), ReadError(t / "src"));
 }
 
 // A path longer than the system takes, a tree deeper than the copy goes or than there are
@@ -175,29 +158,25 @@ TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
         ::setrlimit(RLIMIT_NOFILE, &few);
         return Copy(t / "deep", t / "fd");
     };
-    EXPECT_EQ(InChild(few_descriptors, false).rfind(ReadError(""), 0), 0u);
+    EXPECT_EQ(InChild(t, false, few_descriptors).rfind(ReadError(""), 0), 0u);
 }
 
-// The disc taken out (or the tree removed) half-way: the copy is incomplete and says so.
+// The disc taken out half-way (its tree gone after the first copy): the copy is incomplete and
+// says so.
 TEST(HostileDisc, RemovedDiscEndsTheJob) {
     TempDir t;
-    sfs::create_directories(t / "data" / "sub");
     // Larger than what the copying thread hands to the stager: the walk itself meets the loss.
     for (const char* n : {"a", "b"})
         write_file(t / "data" / "sub" / n, std::string((1 << 20) + 1, *n));
-    IsoDisc iso(t / "data", t.path);
     static StageHook::Fn real = platform::fs_ops().stage;
-    static std::function<void()> take_out;
+    static sfs::path data;
+    data = t / "data";
     StageHook hook(
         [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
             platform::StagedFile staged = real(s, d, f, p, bytes);
-            take_out();
+            sfs::remove_all(data);
             return staged;
         });
-    take_out = [&] { sfs::remove_all(t / "data"); };
     EXPECT_EQ(Copy(t / "data", t / "dst"), ReadError(t / "data" / "sub"));
-    if (!iso.mounted) return;
-    take_out = [&] { iso.Eject(); };
-    EXPECT_EQ(Copy(iso.mnt, t / "dst2"), ReadError(iso.mnt / "sub"));
 }
 #endif

@@ -1,6 +1,5 @@
 #pragma once
 // A copy job on a source and a destination folder, and a hook on the system's copy step.
-#include <string>
 
 #include "app/copia.h"
 #include "platform/fs.h"

@@ -3,12 +3,7 @@
 // flush or naming leaves no name over missing data.
 #include "fs/commit.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <cerrno>
-#include <set>
-#include <string>
 #include <thread>
 
 #include "fs/fs.h"
@@ -151,7 +146,6 @@ void CopyMissing(const sfs::path& src, const sfs::path& dst) {
 // run again: the destination holds the source's files, whole, and nothing else.
 TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
     TempDir t;
-    sfs::create_directories(t / "src");
     for (int i = 0; i < 12; ++i)
         write_file(t / "src" / ("f" + std::to_string(i)), pattern(1000 * i * i));
     const auto source = entries(t / "src");

@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <set>
-#include <string>
 #include <tuple>
 
 #include "fs/fs.h"

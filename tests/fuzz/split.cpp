@@ -1,22 +1,15 @@
 // DString::split: never more items than asked for, every item tagged, and with empty items
 // kept and no limit the items joined by the one separator give the text back (less a
 // trailing separator).
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "check.h"
 #include "core/vector.h"
 #include "text/dstring.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 3 || size > 4096) return 0;
+FUZZ_TARGET(3, 4096) {
     int max_items = static_cast<int8_t>(data[0]);
     bool keep_empty = data[1] & 1;
-    char sep[2] = {static_cast<char>(data[2]), 0};
-    std::string text(reinterpret_cast<const char*>(data + 3), size - 3);
-    text = text.c_str(); // a DString ends at the first NUL
-    if (!sep[0]) sep[0] = ',';
+    char sep[2] = {static_cast<char>(data[2] ? data[2] : ','), 0};
+    const std::string text = text_of(data + 3, size - 3);
 
     DString s(text.c_str());
     Vector<DString> items(10, 10);
@@ -38,5 +31,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!text.empty() && text.back() == sep[0]) joined += sep[0];
         check(joined == text);
     }
-    return 0;
 }

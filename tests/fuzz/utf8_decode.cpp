@@ -1,25 +1,11 @@
 // UTF-8 decoder with shaping: never writes past the buffer it was given, never yields more
 // units than bytes, and decoding what the encoder makes of its output gives that output again.
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "check.h"
 #include "platform/codepage.h"
 
-namespace {
-
-bool has_lone_high(const std::vector<char16_t>& w) {
-    for (size_t i = 0; i < w.size(); ++i)
-        if (w[i] >= 0xD800 && w[i] <= 0xDBFF &&
-            (i + 1 == w.size() || w[i + 1] < 0xDC00 || w[i + 1] > 0xDFFF))
-            return true;
-    return false;
-}
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > 4096) return 0;
+FUZZ_TARGET(0, 4096) {
     const char* text = reinterpret_cast<const char*>(data);
     int len = static_cast<int>(size);
 
@@ -30,22 +16,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     to_wide(65001, text, len, exact.data(), need + 1);
 
     // Sized as DUString sizes it: always enough.
-    std::vector<char16_t> wide(size + 20);
+    std::u16string wide(size + 20, 0);
     int n = to_wide(65001, text, len, wide.data(), static_cast<int>(wide.size()));
     check(n >= 1 && n <= len + 1);
-    if (size == 0) return 0;
+    if (size == 0) return;
     check(n <= len);
     check(wide[static_cast<size_t>(n)] == 0);
     wide.resize(static_cast<size_t>(n));
 
-    if (has_lone_high(wide)) return 0; // those come back as '?'
+    for (size_t i = 0; i < wide.size(); ++i)
+        if (lone_high(wide, i)) return; // those come back as '?'
     int bytes = from_wide(65001, wide.data(), n, nullptr, 0);
-    std::vector<char> utf8(static_cast<size_t>(bytes) + 1);
+    std::string utf8(static_cast<size_t>(bytes) + 1, 0);
     check(from_wide(65001, wide.data(), n, utf8.data(), bytes + 1) == bytes);
-    std::vector<char16_t> again(static_cast<size_t>(bytes) + 20);
+    std::u16string again(static_cast<size_t>(bytes) + 20, 0);
     int m = to_wide(65001, utf8.data(), bytes, again.data(), static_cast<int>(again.size()));
     check(m == n);
     again.resize(static_cast<size_t>(m));
     check(again == wide);
-    return 0;
 }

@@ -1,6 +1,5 @@
 // The Qt window as a user meets it, on Qt's offscreen platform: the real module, the real
 // entry, checked through Qt's own widgets while the copy runs.
-#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,11 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <atomic>
-#include <cstdlib>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "app/entry_run.h"
 #include "app/job.h"
@@ -51,17 +46,6 @@ int RunWindow(std::vector<std::string> params, const std::function<bool(int)>& s
     return RunEntry(*app, std::move(params));
 }
 
-// A source of 50 files, each copy slowed, so the job runs for about a second.
-struct SlowSource {
-    TempDir t;
-    SlowCopies slow;
-    SlowSource() {
-        sfs::create_directories(t / "src");
-        for (int i = 0; i < 50; ++i)
-            write_file(t / "src" / std::to_string(i), std::string(1000, 'x'));
-    }
-};
-
 bool Copying(QWidget* w) {
     auto* bar = w->findChild<QProgressBar*>();
     return bar->maximum() == 10000 && bar->value() > 0 &&
@@ -70,79 +54,56 @@ bool Copying(QWidget* w) {
 
 } // namespace
 
-TEST(QtWindow, LaidOutAsTheFormAndEscPressesCancel) {
-    SlowSource s;
-    bool checked = false;
-    const int code = RunWindow(Params(s.t / "src", s.t / "dst"), [&](int) {
-        QWidget* w = MainWindow();
-        if (!w || !Copying(w)) return false;
-        EXPECT_EQ(w->size(), QSize(410, 96));
-        EXPECT_EQ(w->minimumSize(), w->maximumSize()); // not resizable
-        const Qt::WindowFlags f = w->windowFlags();
-        EXPECT_TRUE(f & Qt::WindowCloseButtonHint);
-        EXPECT_FALSE(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        const QPoint centre = w->screen()->availableGeometry().center();
-        EXPECT_LE((w->geometry().center() - centre).manhattanLength(), 2);
-
-        auto* label = w->findChild<QLabel*>();
-        auto* bar = w->findChild<QProgressBar*>();
-        auto* button = w->findChild<QPushButton*>();
-        EXPECT_EQ(label->pos(), QPoint(8, 16));
-        EXPECT_EQ(label->textFormat(), Qt::PlainText);
-        EXPECT_LE(label->geometry().right(), 409);
-        EXPECT_EQ(bar->geometry(), QRect(8, 40, 401, 16));
-        EXPECT_EQ(button->geometry(), QRect(304, 64, 97, 25));
-        EXPECT_EQ(label->accessibleName(), "Status");
-        EXPECT_EQ(bar->accessibleName(), "Progress");
-        EXPECT_EQ(button->accessibleName(), "Cancel");
-
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(w, &esc);
-        EXPECT_FALSE(button->isEnabled());
-        EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
-        checked = true;
-        return true;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(checked);
-    EXPECT_LT(files_below(s.t / "dst"), 50);
-    EXPECT_EQ(MainWindow(), nullptr);
-}
-
-// The close box during the copy is Cancel: the window stays, greyed and still served by its
-// event loop, until the job has stopped; then it closes by itself. The copy under way is held
-// at its end until the loop has been seen running.
-TEST(QtWindow, CloseBoxDuringTheCopyWaitsWithoutFreezing) {
-    SlowSource s;
-    static std::atomic<bool> hold{false};
-    static StageHook::Fn slowed = platform::fs_ops().stage;
-    StageHook held([](const char* src, const char* dst, bool f, const platform::CopyProgress* p,
-                      uint64_t* bytes) {
-        platform::StagedFile staged = slowed(src, dst, f, p, bytes);
-        while (hold.load())
-            platform::sleep_ms(5);
-        return staged;
-    });
-    int closed_at = -1, ticks_after = 0;
-    const int code = RunWindow(Params(s.t / "src", s.t / "dst"), [&](int call) {
-        QWidget* w = MainWindow();
-        if (closed_at < 0) {
+// Mid-copy the window is laid out as the form. Esc, and the close box, each act as Cancel: the
+// window stays, greyed and still served by its event loop, until the job has stopped; then it
+// closes by itself. The copy under way is held at its end until the loop has been seen running.
+TEST(QtWindow, LaidOutAsTheFormAndEscOrTheCloseBoxCancels) {
+    for (bool esc : {true, false}) {
+        SCOPED_TRACE(esc ? "Esc" : "close box");
+        SlowSource s;
+        int cancelled_at = -1, ticks_after = 0;
+        const int code = RunWindow(Params(s.t / "src", s.t / "dst"), [&](int call) {
+            QWidget* w = MainWindow();
+            if (cancelled_at >= 0) {
+                if (w && ++ticks_after == 3) SlowSource::hold = false;
+                return false;
+            }
             if (!w || !Copying(w)) return false;
-            hold.store(true);
-            w->close();
-            closed_at = call;
+            EXPECT_EQ(w->size(), QSize(410, 96));
+            EXPECT_EQ(w->minimumSize(), w->maximumSize()); // not resizable
+            const Qt::WindowFlags f = w->windowFlags();
+            EXPECT_TRUE(f & Qt::WindowCloseButtonHint);
+            EXPECT_FALSE(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+            const QPoint centre = w->screen()->availableGeometry().center();
+            EXPECT_LE((w->geometry().center() - centre).manhattanLength(), 2);
+            auto* label = w->findChild<QLabel*>();
+            auto* bar = w->findChild<QProgressBar*>();
+            auto* button = w->findChild<QPushButton*>();
+            EXPECT_EQ(label->pos(), QPoint(8, 16));
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+            EXPECT_LE(label->geometry().right(), 409);
+            EXPECT_EQ(bar->geometry(), QRect(8, 40, 401, 16));
+            EXPECT_EQ(button->geometry(), QRect(304, 64, 97, 25));
+            EXPECT_EQ(label->accessibleName(), "Status");
+            EXPECT_EQ(bar->accessibleName(), "Progress");
+            EXPECT_EQ(button->accessibleName(), "Cancel");
+
+            SlowSource::hold = true;
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            esc ? (void)QApplication::sendEvent(w, &key) : (void)w->close();
+            cancelled_at = call;
             EXPECT_TRUE(w->isVisible());
-            EXPECT_FALSE(w->findChild<QPushButton*>()->isEnabled());
-        } else if (w && ++ticks_after == 3) {
-            hold.store(false);
-        }
-        return false;
-    });
-    hold.store(false);
-    EXPECT_EQ(code, 0);
-    EXPECT_GE(closed_at, 0);
-    EXPECT_GE(ticks_after, 3); // the loop went on while the job wound down
-    EXPECT_LT(files_below(s.t / "dst"), 50);
+            EXPECT_FALSE(button->isEnabled());
+            EXPECT_TRUE(FormLumbrake->Monitor.cancelado.load());
+            return false;
+        });
+        SlowSource::hold = false;
+        EXPECT_EQ(code, 0);
+        EXPECT_GE(cancelled_at, 0);
+        EXPECT_GE(ticks_after, 3); // the loop went on while the job wound down
+        EXPECT_LT(files_below(s.t / "dst"), 50);
+        EXPECT_EQ(MainWindow(), nullptr);
+    }
 }
 
 TEST(QtWindow, MessageBoxesShowCaptionTextAndIcon) {

@@ -10,55 +10,46 @@
 
 namespace {
 
-void Espera(const TTareaProcesosLentos& t) {
+// Runs f on a task with the given monitor and waits for the task's end.
+void RunTask(TTareaProcesosLentos& t, TaskFunction f, TMonitorProc* m) {
+    t.funcion = f;
+    t.monitor = m;
+    t.Resume();
     while (!t.fin.load(std::memory_order_acquire))
         platform::sleep_ms(1);
 }
 
-struct Contado : TaskObject {
-    explicit Contado(int* n) : n_(n) {}
-    ~Contado() override { ++*n_; }
+struct Counted : TaskObject {
+    explicit Counted(int* n) : n_(n) {}
+    ~Counted() override { ++*n_; }
     int* n_;
 };
 
 } // namespace
 
-TEST(SlowTask, ReturnsAndMarksMonitor) {
+TEST(SlowTask, ReturnsMarksTheMonitorAndDeletesItsObject) {
     TMonitorProc m;
-    int borrados = 0;
+    int deleted = 0, seven = 7;
     TTareaProcesosLentos t;
-    t.funcion = [](void* arg, DString*, TMonitorProc* mon) {
-        mon->PonTotal(1);
-        return *static_cast<int*>(arg) == 7;
-    };
-    int siete = 7;
-    t.arg = &siete;
-    t.monitor = &m;
-    t.objeto = new Contado(&borrados);
-    t.Resume();
-    Espera(t);
+    t.arg = &seven;
+    t.objeto = new Counted(&deleted);
+    RunTask(
+        t, [](void* arg, DString*, TMonitorProc*) { return *static_cast<int*>(arg) == 7; }, &m);
     EXPECT_TRUE(t.resultado);
     EXPECT_TRUE(m.acabado.load());
-    EXPECT_EQ(borrados, 1);
+    EXPECT_EQ(deleted, 1);
 
     // Without a monitor; a failure keeps the body's own text.
     TTareaProcesosLentos u;
-    u.funcion = [](void*, DString* error, TMonitorProc* mon) {
-        EXPECT_EQ(mon, nullptr);
-        *error = "own text";
-        return false;
-    };
-    u.Resume();
-    Espera(u);
+    RunTask(
+        u, [](void*, DString* error, TMonitorProc*) { return *error = "own text", false; },
+        nullptr);
     EXPECT_FALSE(u.resultado);
     EXPECT_STREQ(u.error.c_str(), "own text");
 }
 
 TEST(SlowTask, ThrownThingsBecomeText) {
-    struct Caso {
-        TaskFunction f;
-        const char* texto;
-    } casos[] = {
+    const std::pair<TaskFunction, const char*> cases[] = {
         {[](void*, DString*, TMonitorProc*) -> bool { throw DString("boom"); },
          "Exception TTareaProcesosLentos::Execute boom"},
         {[](void*, DString*, TMonitorProc*) -> bool { throw "lit"; },
@@ -68,37 +59,33 @@ TEST(SlowTask, ThrownThingsBecomeText) {
         {[](void*, DString*, TMonitorProc*) -> bool { throw 42; },
          "Undefined error in TTareaProcesosLentos::Execute"},
     };
-    for (const Caso& c : casos) {
+    for (const auto& [f, text] : cases) {
         TMonitorProc m;
         TTareaProcesosLentos t;
-        t.funcion = c.f;
-        t.monitor = &m;
         t.resultado = true;
-        t.Resume();
-        Espera(t);
+        RunTask(t, f, &m);
         EXPECT_FALSE(t.resultado);
-        EXPECT_STREQ(t.error.c_str(), c.texto);
+        EXPECT_STREQ(t.error.c_str(), text);
         EXPECT_TRUE(m.acabado.load());
     }
 }
 
 TEST(SlowTask, DestroyWhileRunningWaitsForTheBody) {
-    static std::atomic<bool> salir{false}, acabada{false};
-    auto inicio = std::chrono::steady_clock::now();
+    static std::atomic<bool> go{false}, ended{false};
+    auto start = std::chrono::steady_clock::now();
     {
         TTareaProcesosLentos t;
         t.funcion = [](void*, DString*, TMonitorProc*) {
-            while (!salir.load())
+            while (!go.load())
                 platform::sleep_ms(1);
             platform::sleep_ms(50);
-            acabada = true;
-            return true;
+            return ended = true;
         };
         t.Resume();
-        salir = true;
+        go = true;
     }
-    EXPECT_TRUE(acabada.load());
-    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(5));
+    EXPECT_TRUE(ended.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
     // Never started: the destructor gives up after about a second and ends cleanly.
     { TTareaProcesosLentos idle; }

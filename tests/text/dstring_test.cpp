@@ -29,16 +29,8 @@ TEST(DString, EmptyStringsAndCutting) {
     EXPECT_STREQ(q.c_str(), "x");
 }
 
-TEST(DString, CleaningValuesAndNumbers) {
-    auto strip = [](const char* text, bool expect, const char* result) {
-        DString s(text);
-        EXPECT_EQ(s.strip_quotes(), expect) << text;
-        EXPECT_STREQ(s.c_str(), result);
-    };
-    strip("  \"C:\\a b\"  ", true, "C:\\a b");
-    strip("C:\\dest\"", false, "C:\\dest");
-    strip("\"", false, "\"");
-
+// Value cleaning (strip_quotes) is checked against a model by its fuzz target.
+TEST(DString, NumbersAndFields) {
     EXPECT_EQ(DString("0x1F").to_int(), 31);
     EXPECT_EQ(DString("0X1F").to_int(), 0);
     EXPECT_EQ(DString("99999999999").to_int(), INT32_MAX);
@@ -62,6 +54,7 @@ TEST(DString, CodePageTagTravels) {
     EXPECT_EQ(b.get_codepage(), 1252);
 }
 
+// With empty items kept the fuzz target checks that the items give the text back.
 TEST(DString, Split) {
     Vector<DString> v(10, 10);
     auto split = [&](const char* text, int max, bool keep) {
@@ -73,9 +66,7 @@ TEST(DString, Split) {
     };
     EXPECT_EQ(split("a,b,c", 2, false), "a|b,c|");
     EXPECT_EQ(split("a,,b", -1, false), "a|b|");
-    EXPECT_EQ(split("a,,b", -1, true), "a||b|");
     EXPECT_EQ(split(",x,y", -1, false), ",x|y|");
-    EXPECT_EQ(split("a,b,", -1, true), "a|b|");
 }
 
 // Capacities after each step: appends leave room and grow by half again plus eleven,
