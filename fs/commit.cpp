@@ -117,10 +117,17 @@ void CopyCommitter::Drain(std::unique_lock<std::mutex>& lock) {
     room_.wait(lock, [&] { return queue_.empty() && in_flight_ == 0; });
 }
 
+void CopyCommitter::ReleaseDescriptors() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Drain(lock);
+}
+
 bool CopyCommitter::Copy(const DString& src, const DString& dst,
                          const platform::CopyProgress* progress) {
     if (max_files_ == 0) return CopyNow(src, dst, true, progress);
-    if (progress && progress->size <= kSmallCopy) {
+    // Under a tight descriptor limit the stager, which holds two more while the copying
+    // thread holds its own, would run out of them: there every copy is made here.
+    if (progress && progress->size <= kSmallCopy && max_files_ >= kMostUnstaged) {
         std::unique_lock<std::mutex> lock(mutex_);
         // The name is taken by a copy not yet named: refused now, as a named file would be.
         if (waiting_names_.count(dst.str())) return false;
@@ -173,10 +180,7 @@ bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst
     platform::StagedFile file = ops().stage(src.c_str(), dst.c_str(), true, progress, &bytes);
     if (!file && platform::out_of_descriptors(ops().last_error())) {
         // The waiting copies hold the descriptors: once they are named, try again.
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            Drain(lock);
-        }
+        ReleaseDescriptors();
         file = ops().stage(src.c_str(), dst.c_str(), true, progress, &bytes);
     }
     if (!file) return false;

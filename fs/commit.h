@@ -56,6 +56,8 @@ class CopyCommitter {
     bool Copy(const DString& src, const DString& dst, const platform::CopyProgress* progress);
     // Whether a copy to dst waits in the queue.
     bool Waiting(const DString& dst);
+    // Waits until the copies staged so far are named and their descriptors closed.
+    void ReleaseDescriptors();
 
   private:
     struct Item {

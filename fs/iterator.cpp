@@ -1,5 +1,7 @@
 #include "fs/iterator.h"
 
+#include "fs/commit.h"
+
 TIteradorFitx::TIteradorFitx(const DString& pattern) : patron(pattern), base(pattern) {}
 
 TIteradorFitx::~TIteradorFitx() {
@@ -28,6 +30,13 @@ bool TIteradorFitx::Paso() {
     platform::FsOps& ops = platform::fs_ops();
     if (!busqueda) {
         busqueda = ops.find_first(patron.c_str(), walk_top.c_str(), &datos, &ended);
+        // Copies still waiting to be named hold descriptors: once they are, try again.
+        CopyCommitter* committer = CopyCommitter::OnThisThread();
+        if (!busqueda && committer && ended == platform::ListingEnd::failed &&
+            platform::out_of_descriptors(ops.last_error())) {
+            committer->ReleaseDescriptors();
+            busqueda = ops.find_first(patron.c_str(), walk_top.c_str(), &datos, &ended);
+        }
         if (!busqueda) return false;
     } else if (!ops.find_next(busqueda, &datos, &ended)) {
         CloseSearch();
