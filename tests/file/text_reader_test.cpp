@@ -10,9 +10,7 @@ namespace {
 // Opens name with mode, then every field as "text@line" until the reader gives an empty one.
 Fields fields(TFicheroOrv& f, const TStringNomFitx& name, uint32_t mode) {
     Fields out;
-    if (!f.is_open()) {
-        EXPECT_TRUE(f.Abre(name, mode));
-    }
+    EXPECT_TRUE(f.Abre(name, mode));
     for (DString s;;) {
         int line = f.get_dato_texto(s);
         if (s.is_empty()) return out;
@@ -33,22 +31,6 @@ TEST_F(TextReader, FieldsAndLinesForEveryLineEnd) {
             EXPECT_EQ(f.lineCount, 3);
         }
     }
-}
-
-TEST_F(TextReader, ItemRules) {
-    put("rules.txt", "  ; only a comment\n\n \t \nVOID\r\n\"a b\" c\t \nabcdefg;x\nlast");
-    TFicheroOrv f;
-    ASSERT_TRUE(f.Abre(path("rules.txt"), FITX_READ | FITX_TEXT | FITX_WIN32));
-    DString s;
-    EXPECT_EQ(f.read_item(s), 3);
-    EXPECT_TRUE(s.is_empty()); // VOID
-    EXPECT_EQ(f.get_dato_texto(s), 4);
-    EXPECT_STREQ(s.c_str(), "\"a b\" ");
-    EXPECT_EQ(f.get_dato_texto(s), 4);
-    EXPECT_STREQ(s.c_str(), "c");
-    EXPECT_EQ(f.read_item(s, 5), 5);
-    EXPECT_STREQ(s.c_str(), "abcd");
-    EXPECT_EQ(fields(f, {}, 0), Fields{"last@6"});
 }
 
 // Byte-order marks read and written; a version number leads a file, as text or as binary.
