@@ -62,13 +62,6 @@ TEST_F(File, TemporaryFileCommitsWithBackupOrIsDiscardedOrKept) {
     EXPECT_EQ(err.str().substr(err.str().size() - 5), " ex=0");
     EXPECT_EQ(get("target.$$$"), "new");
     EXPECT_FALSE(f.is_open());
-
-    // The ".$$$" file vanished before close.
-    ASSERT_TRUE(f.Abre(path("other"), FITX_WRITE | FITX_TEMP));
-    f.ptrFitx->close(nullptr);
-    sfs::remove(native("other.$$$"));
-    EXPECT_FALSE(f.close(true, &err));
-    EXPECT_TRUE(err.equals("Error TFicheroOrv close 1"));
 }
 
 TEST_F(File, RefusalsAndBackupCopies) {
@@ -105,14 +98,6 @@ TEST_F(File, BackendOpenFailuresAndTheirTexts) {
         thrown = e;
     }
     EXPECT_STREQ(thrown, "Error en TFicheroOrv::Abre");
-
-    TFicheroOrv_win64 w;
-    err = "old";
-    EXPECT_FALSE(w.open(path("area.dat"), FITX_READ | FITX_WRITE, &err));
-    EXPECT_FALSE(w.open(path("area.dat"), 0, &err));
-    EXPECT_TRUE(err.equals("old"));
-    EXPECT_FALSE(w.open(path("area.dat"), FITX_READ, &err));
-    EXPECT_TRUE(err.equals("Error Opening File. area.dat")) << err.c_str();
 
     // The file object lets the exception pass and refuses until close releases the back-end.
     put("a", "x");
