@@ -5,7 +5,7 @@
 #include "code_of.h"
 #include "core/vector.h"
 
-TEST(Vector, GrowthAndFailures) {
+TEST(Vector, GrowthPlacingAndFailures) {
     Vector<int> fixed(2, 0);
     *fixed.Add(-1) = 1;
     *fixed.Add(-1) = 2;
@@ -21,9 +21,7 @@ TEST(Vector, GrowthAndFailures) {
     holes.Grow(1); // a counted slot that holds nothing
     EXPECT_FALSE(holes.Exists(0));
     EXPECT_EQ(code_of([&] { holes.Get(0); }), 8);
-}
 
-TEST(Vector, Placing) {
     Vector<int> v(4, 4);
     *v.Add(-1) = 1;
     *v.Add(-1) = 2;
