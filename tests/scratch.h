@@ -143,12 +143,6 @@ struct FuseImage {
     }
 };
 
-// A disc image of a folder, with Rock Ridge and Joliet names, mounted read-only.
-struct IsoDisc : FuseImage {
-    IsoDisc(const sfs::path& folder, const sfs::path& scratch)
-        : FuseImage(scratch, "genisoimage -quiet -R -J -o \"$img\" '" + folder.string() +
-                                 "' && fuseiso \"$img\" \"$mnt\"") {}
-};
 #endif
 
 } // namespace fstest

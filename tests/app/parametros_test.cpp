@@ -7,17 +7,15 @@
 #include "args.h"
 
 namespace {
-// LeeParametros over the given arguments: the error text, or "ok origen|destino".
+// LeeParametros over the given arguments: the error text, or "ok origen|destino" (that the
+// folders stay untouched on failure is the fuzz target's check).
 std::string run(const std::vector<std::string>& words) {
     std::vector<std::string> argv{"lumbrake.exe"};
     argv.insert(argv.end(), words.begin(), words.end());
     ArgsScope args(argv);
     DString origen("o"), destino("d"), error;
-    if (LeeParametros(origen, destino, error)) return "ok " + origen.str() + "|" + destino.str();
-    // Untouched on failure.
-    EXPECT_EQ(origen.str(), "o");
-    EXPECT_EQ(destino.str(), "d");
-    return error.str();
+    return LeeParametros(origen, destino, error) ? "ok " + origen.str() + "|" + destino.str()
+                                                 : error.str();
 }
 } // namespace
 

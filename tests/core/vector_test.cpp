@@ -5,18 +5,7 @@
 #include "code_of.h"
 #include "core/vector.h"
 
-namespace {
-
-struct Counted {
-    static int alive;
-    Counted() { ++alive; }
-    ~Counted() { --alive; }
-};
-int Counted::alive = 0;
-
-} // namespace
-
-TEST(Vector, GrowthAndFailures) {
+TEST(Vector, GrowthPlacingAndFailures) {
     Vector<int> fixed(2, 0);
     *fixed.Add(-1) = 1;
     *fixed.Add(-1) = 2;
@@ -32,9 +21,7 @@ TEST(Vector, GrowthAndFailures) {
     holes.Grow(1); // a counted slot that holds nothing
     EXPECT_FALSE(holes.Exists(0));
     EXPECT_EQ(code_of([&] { holes.Get(0); }), 8);
-}
 
-TEST(Vector, PlacingAndOwnership) {
     Vector<int> v(4, 4);
     *v.Add(-1) = 1;
     *v.Add(-1) = 2;
@@ -47,20 +34,4 @@ TEST(Vector, PlacingAndOwnership) {
     for (int i = v.First(); i < v.First() + v.Count(); ++i)
         all += std::to_string(*v.Get(i));
     EXPECT_EQ(all, "75125");
-
-    Counted::alive = 0;
-    {
-        VectorI<Counted> owning(2, 2, true);
-        owning.Add(-1);
-        owning.Add(-1);
-    }
-    EXPECT_EQ(Counted::alive, 0);
-    auto* borrowing = new VectorI<Counted>(2, 2, false);
-    Counted* first = borrowing->Add(-1);
-    borrowing->clear();
-    Counted* second = borrowing->Add(-1);
-    delete borrowing;
-    EXPECT_EQ(Counted::alive, 2); // neither cleared nor destroyed elements were deleted
-    delete first;
-    delete second;
 }

@@ -1,12 +1,7 @@
-#include <cstdint>
-
 #include "file/fichero.h"
-#include "fs/fs.h"
 #include "scratch.h"
-#include "tasks/monitor.h"
 
 using File = Scratch;
-using fstest::pattern;
 
 TEST_F(File, SizesAndWindowPositionsBeyond32Bits) {
     sfs::create_directory(native("folder"));
@@ -67,13 +62,6 @@ TEST_F(File, TemporaryFileCommitsWithBackupOrIsDiscardedOrKept) {
     EXPECT_EQ(err.str().substr(err.str().size() - 5), " ex=0");
     EXPECT_EQ(get("target.$$$"), "new");
     EXPECT_FALSE(f.is_open());
-
-    // The ".$$$" file vanished before close.
-    ASSERT_TRUE(f.Abre(path("other"), FITX_WRITE | FITX_TEMP));
-    f.ptrFitx->close(nullptr);
-    sfs::remove(native("other.$$$"));
-    EXPECT_FALSE(f.close(true, &err));
-    EXPECT_TRUE(err.equals("Error TFicheroOrv close 1"));
 }
 
 TEST_F(File, RefusalsAndBackupCopies) {
@@ -96,52 +84,28 @@ TEST_F(File, RefusalsAndBackupCopies) {
     EXPECT_EQ(get("data.txt"), "");
 }
 
-TEST_F(File, WindowServesSmallReadsAndNeverReadsPastTheFill) {
-    const std::string content = pattern(200005);
-    put("map.dat", content);
-    TFicheroOrv f;
-    ASSERT_TRUE(f.Abre(path("map.dat"), FITX_READ | FITX_CACHED));
-    std::string got;
-    char buf[100];
-    while (f.tell64() + 16 <= 200000) {
-        ASSERT_TRUE(f.read(buf, 16));
-        got.append(buf, 16);
+TEST_F(File, BackendOpenFailuresAndTheirTexts) {
+    TFicheroOrv_stdio s;
+    DString err("old");
+    EXPECT_FALSE(s.open(path("area.dat"), FITX_READ, &err));
+    EXPECT_TRUE(err.equals("Error File Does not exist"));
+    EXPECT_FALSE(s.open(path("nodir/x"), FITX_WRITE, &err));
+    EXPECT_TRUE(err.equals("Error Opening File."));
+    const char* thrown = nullptr;
+    try {
+        s.open(path("area.dat"), FITX_READ | FITX_WRITE, &err);
+    } catch (const char* e) {
+        thrown = e;
     }
-    EXPECT_FALSE(f.eof());
-    EXPECT_FALSE(f.read(buf, 16)); // 5 bytes left: only the filled part is copied
-    got.append(buf, 5);
-    EXPECT_EQ(got, content);
-    EXPECT_TRUE(f.eof());
+    EXPECT_STREQ(thrown, "Error en TFicheroOrv::Abre");
 
-    // A seek to the window's very end, then a read larger than the window.
-    f.seek64(1000);
-    const int64_t end = f.windowEnd;
-    f.seek64(end);
-    std::string big(70000, 0);
-    ASSERT_TRUE(f.read(big.data(), 70000));
-    EXPECT_EQ(big, content.substr(static_cast<size_t>(end), 70000));
-    f.seek64(300000); // past the end
-    EXPECT_TRUE(f.eof());
-    EXPECT_FALSE(f.read(buf, 1));
-}
-
-TEST_F(File, MonitoredTransfersCountAndStopOnCancel) {
-    const std::string content = pattern(100000);
-    TMonitorProc mon;
+    // The file object lets the exception pass and refuses until close releases the back-end.
+    put("a", "x");
     TFicheroOrv f;
-    ASSERT_TRUE(f.Abre(path("out"), FITX_WRITE | FITX_WIN32));
-    EXPECT_TRUE(f.write(content.data(), 100000, &mon, 0));
-    EXPECT_EQ(mon.hecho, 100000);
-    f.close();
-    EXPECT_EQ(get("out"), content);
-
-    ASSERT_TRUE(f.Abre(path("out"), FITX_READ));
-    std::string back(100000, 0);
-    mon.cancelado = true;
-    EXPECT_FALSE(f.read(back.data(), 100000, &mon, -1));
-    EXPECT_EQ(mon.hecho, 32000);
-    EXPECT_EQ(back.substr(0, 32000), content.substr(0, 32000));
-    mon.cancelado = false;
-    EXPECT_TRUE(f.read(back.data(), 68000, &mon, 50000));
-    EXPECT_EQ(back.substr(0, 68000), content.substr(32000));
+    EXPECT_THROW(f.Abre(path("a"), FITX_APPEND | FITX_WRITE | FITX_TEMP), const char*);
+    err = "";
+    EXPECT_FALSE(f.Abre(path("a"), FITX_READ, &err));
+    EXPECT_TRUE(err.equals(" file already oppened."));
+    EXPECT_TRUE(f.close());
+    EXPECT_FALSE(exists("a.$$$"));
 }

@@ -10,9 +10,7 @@ namespace {
 // Opens name with mode, then every field as "text@line" until the reader gives an empty one.
 Fields fields(TFicheroOrv& f, const TStringNomFitx& name, uint32_t mode) {
     Fields out;
-    if (!f.is_open()) {
-        EXPECT_TRUE(f.Abre(name, mode));
-    }
+    EXPECT_TRUE(f.Abre(name, mode));
     for (DString s;;) {
         int line = f.get_dato_texto(s);
         if (s.is_empty()) return out;
@@ -35,37 +33,18 @@ TEST_F(TextReader, FieldsAndLinesForEveryLineEnd) {
     }
 }
 
-TEST_F(TextReader, ItemRules) {
-    put("rules.txt", "  ; only a comment\n\n \t \nVOID\r\n\"a b\" c\t \nabcdefg;x\nlast");
-    TFicheroOrv f;
-    ASSERT_TRUE(f.Abre(path("rules.txt"), FITX_READ | FITX_TEXT | FITX_WIN32));
-    DString s;
-    EXPECT_EQ(f.read_item(s), 3);
-    EXPECT_TRUE(s.is_empty()); // VOID
-    EXPECT_EQ(f.get_dato_texto(s), 4);
-    EXPECT_STREQ(s.c_str(), "\"a b\" ");
-    EXPECT_EQ(f.get_dato_texto(s), 4);
-    EXPECT_STREQ(s.c_str(), "c");
-    EXPECT_EQ(f.read_item(s, 5), 5);
-    EXPECT_STREQ(s.c_str(), "abcd");
-    EXPECT_EQ(fields(f, {}, 0), Fields{"last@6"});
-}
-
-// Byte-order marks read and written; a version number leads a file, as text or as binary.
+// Byte-order marks read and written; a version number leads a text file.
 TEST_F(TextReader, ByteOrderMarksAndVersions) {
     put("utf8.txt", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9\n");
     put("wide.txt", std::string("\xFF\xFE") + "ab");
     put("v.txt", "; made by hand\n 12 first\n");
-    put("v.bin", std::string("\x2A\x01\0\0", 4));
-    TFicheroOrv utf8, wide, text, binary, out;
+    TFicheroOrv utf8, wide, text, out;
     EXPECT_EQ(fields(utf8, path("utf8.txt"), FITX_READ | FITX_TEXT), Fields{"\xC3\xA9t\xC3\xA9@0"});
     EXPECT_EQ(utf8.codePage, 65001);
     EXPECT_EQ(fields(wide, path("wide.txt"), FITX_READ | FITX_TEXT | FITX_CACHED), Fields{"ab@0"});
     EXPECT_EQ(wide.codePage, 0);
     EXPECT_EQ(fields(text, path("v.txt"), FITX_READ | FITX_TEXT | FITX_VERSION), Fields{"first@0"});
     EXPECT_EQ(text.version, 12);
-    ASSERT_TRUE(binary.Abre(path("v.bin"), FITX_READ | FITX_BINARY | FITX_VERSION));
-    EXPECT_EQ(binary.version, 0x12A);
 
     ASSERT_TRUE(out.Abre(path("out.txt"), FITX_WRITE | FITX_TEXT));
     EXPECT_TRUE(out.write("x", 1));

@@ -6,10 +6,7 @@
 
 #include "platform/gui/tty/line.h"
 
-using gui::tty::cells;
-using gui::tty::escape_controls;
-using gui::tty::fit_label;
-using gui::tty::status_line;
+using namespace gui::tty;
 
 TEST(TerminalLine, CellsCountWideAndCombiningCharacters) {
     EXPECT_EQ(cells("\xE5\x9C\xB0\xE5\x9B\xBE"), 4); // 地図

@@ -31,32 +31,6 @@ TEST(Monitor, PercentageTextsAndCancel) {
     EXPECT_TRUE(m.Texto(true).is_empty());
 }
 
-TEST(Monitor, ParentAndChild) {
-    TMonitorProc padre;
-    padre.PonTotal(100);
-    padre.Avanza(10);
-    int llamadas = 0;
-    padre.SetCancelCallback([](void* p) { ++*static_cast<int*>(p); }, &llamadas);
-    {
-        TMonitorProc hijo;
-        hijo.EnlazaHijo(&padre, 50);
-        hijo.PonTotal(4);
-        hijo.Avanza(2);
-        EXPECT_NEAR(padre.Porcentaje(), 35, 1e-4); // 10 + 50 * 0.5 of 100
-        padre.paso = "P";
-        hijo.paso = "H";
-        EXPECT_STREQ(padre.Texto(true).c_str(), "P H");
-        padre.cancelado = true;
-        EXPECT_TRUE(hijo.EstaCancelado()); // through the parent
-        padre.Cancela();
-        EXPECT_EQ(llamadas, 1);
-        EXPECT_TRUE(hijo.cancelado.load());
-    }
-    // The child gave its weight back and unlinked itself.
-    EXPECT_EQ(padre.hijo, nullptr);
-    EXPECT_EQ(padre.hecho.load(), 60);
-}
-
 // The job thread writes while the GUI thread reads, also with the lock already held.
 TEST(Monitor, WriterAndReaderThreads) {
     TMonitorProc m;
