@@ -135,7 +135,7 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
             return unstaged_.empty() || (unstaged_.size() < kMostUnstaged &&
                                          unstaged_bytes_ + progress->size <= kMostUnstagedBytes);
         });
-        unstaged_.push_back({src.str(), dst.str(), progress->size});
+        unstaged_.push_back({nullptr, src.str(), dst.str(), progress->size});
         unstaged_bytes_ += progress->size;
         waiting_names_.insert(dst.str());
         const bool wake = stager_idle_;
@@ -148,7 +148,7 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
 }
 
 void CopyCommitter::RunStager() {
-    std::deque<Unstaged> batch;
+    std::deque<Item> batch;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         stager_idle_ = true;
@@ -160,7 +160,7 @@ void CopyCommitter::RunStager() {
         unstaged_bytes_ = 0;
         room_.notify_all();
         lock.unlock();
-        for (Unstaged& next : batch) {
+        for (Item& next : batch) {
             // After a failure or a stop the job ends: what it handed over is not begun.
             const bool drop =
                 any_failed_.load(std::memory_order_acquire) || (stopped_ && stopped_());

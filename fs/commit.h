@@ -61,11 +61,7 @@ class CopyCommitter {
 
   private:
     struct Item {
-        platform::StagedFile file;
-        std::string src, dst;
-        uint64_t bytes;
-    };
-    struct Unstaged {
+        platform::StagedFile file; // null while it waits for the stager
         std::string src, dst;
         uint64_t bytes;
     };
@@ -85,7 +81,7 @@ class CopyCommitter {
     const std::function<bool()> stopped_;
     std::mutex mutex_;
     std::condition_variable work_, room_, unstaged_work_;
-    std::deque<Unstaged> unstaged_; // for the stager
+    std::deque<Item> unstaged_; // for the stager
     uint64_t unstaged_bytes_ = 0;
     bool stager_closing_ = false, stager_idle_ = false;
     std::deque<Item> queue_;

@@ -158,7 +158,8 @@ TEST(Window, ManifestGivesCommonControls6) {
 TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
     const int code = RunProgram({}, [](Screen& s) {
         HWND box = s.Find(L"Lumbrake", true), main = s.Find(L"Kestrova");
-        ASSERT_TRUE(box && main);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(main);
         EXPECT_EQ(Style(main) &
                       (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
                   WS_CAPTION | WS_SYSMENU);
