@@ -131,10 +131,16 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
         std::unique_lock<std::mutex> lock(mutex_);
         // The name is taken by a copy not yet named: refused now, as a named file would be.
         if (waiting_names_.count(dst.str())) return false;
-        room_.wait(lock, [&] {
-            return unstaged_.empty() || (unstaged_.size() < kMostUnstaged &&
-                                         unstaged_bytes_ + progress->size <= kMostUnstagedBytes);
-        });
+        while (!unstaged_.empty() && (unstaged_.size() >= kMostUnstaged ||
+                                      unstaged_bytes_ + progress->size > kMostUnstagedBytes)) {
+            // The stager is behind: rather than wait, this thread makes the oldest copy.
+            Item oldest = std::move(unstaged_.front());
+            unstaged_.pop_front();
+            unstaged_bytes_ -= oldest.bytes;
+            lock.unlock();
+            MakeWaiting(oldest);
+            lock.lock();
+        }
         unstaged_.push_back({nullptr, src.str(), dst.str(), progress->size});
         unstaged_bytes_ += progress->size;
         waiting_names_.insert(dst.str());
@@ -160,18 +166,20 @@ void CopyCommitter::RunStager() {
         unstaged_bytes_ = 0;
         room_.notify_all();
         lock.unlock();
-        for (Item& next : batch) {
-            // After a failure or a stop the job ends: what it handed over is not begun.
-            const bool drop =
-                any_failed_.load(std::memory_order_acquire) || (stopped_ && stopped_());
-            if (!drop && StageAndQueue(next.src, next.dst, nullptr)) continue;
-            std::lock_guard<std::mutex> relock(mutex_);
-            waiting_names_.erase(next.dst);
-            if (!drop) Fail(next.src, next.dst);
-        }
+        for (Item& next : batch)
+            MakeWaiting(next);
         batch.clear();
         lock.lock();
     }
+}
+
+void CopyCommitter::MakeWaiting(Item& item) {
+    // After a failure or a stop the job ends: what it handed over is not begun.
+    const bool drop = any_failed_.load(std::memory_order_acquire) || (stopped_ && stopped_());
+    if (!drop && StageAndQueue(item.src, item.dst, nullptr)) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    waiting_names_.erase(item.dst);
+    if (!drop) Fail(item.src, item.dst);
 }
 
 bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst,

@@ -67,6 +67,8 @@ class CopyCommitter {
     };
     void Run();
     void RunStager();
+    // Makes a copy handed to the stager, or drops it once the job is ending. Without the lock.
+    void MakeWaiting(Item& item);
     // Stages the copy and queues it for the committer.
     bool StageAndQueue(const std::string& src, const std::string& dst,
                        const platform::CopyProgress* progress);
