@@ -28,6 +28,11 @@ export DISPLAY=:$(cat "$work/display")
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM LUMBRAKE_UI
 openbox >/dev/null 2>&1 &
 pids+=($!)
+# The window manager is up once it has named itself on the root window.
+for _ in $(seq 1 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+done
 
 files=4000
 make_disc "$work" $files
@@ -48,7 +53,12 @@ start() {
 start esc
 eval "$(xdotool getwindowgeometry --shell "$win")"
 [ "$WIDTH x $HEIGHT" = "410 x 96" ] || fail "window is $WIDTH x $HEIGHT"
-frame=$(xprop -id "$win" _NET_FRAME_EXTENTS 2>/dev/null)
+# The frame comes a moment after the window is mapped.
+for _ in $(seq 1 40); do
+    frame=$(xprop -id "$win" _NET_FRAME_EXTENTS 2>/dev/null)
+    case $frame in *"= "*) break ;; esac
+    sleep 0.05
+done
 case $frame in *"= "*) ;; *) fail "no window manager frame: $frame" ;; esac
 xdotool key --window "$win" Escape
 wait $pid
