@@ -10,7 +10,9 @@ namespace {
 // Descriptors kept free for the copying thread: the standard streams, the listings of the
 // folders under way, the source, the file being written and the size queries.
 constexpr unsigned long kSpareDescriptors = 12;
-constexpr size_t kMostFiles = 1024;
+// Enough that the copying thread seldom waits for a flush to end: a group of small files
+// takes longer to flush than to copy.
+constexpr size_t kMostFiles = 4096;
 // Data not yet flushed that may wait: enough for the copying thread to run ahead of a
 // flush, little enough that one flush stays short.
 constexpr uint64_t kMostBytes = 256ull << 20;
@@ -56,6 +58,10 @@ bool CopyNow(const DString& src, const DString& dst, bool fail_if_exists,
     if (durable) return ops().name_staged(file);
     ops().discard_staged(file);
     return false;
+}
+
+void CopyCommitter::PrepareProcess() {
+    platform::reserve_descriptors(kMostFiles + kSpareDescriptors);
 }
 
 CopyCommitter::CopyCommitter(std::function<bool()> stopped)

@@ -42,6 +42,10 @@ class CopyCommitter {
     CopyCommitter(const CopyCommitter&) = delete;
     CopyCommitter& operator=(const CopyCommitter&) = delete;
 
+    // Called at start, while the process has a single thread: raises the limit of open files
+    // and makes room for the descriptors that waiting copies hold.
+    static void PrepareProcess();
+
     // The committer open on the calling thread; null for none.
     static CopyCommitter* OnThisThread();
 

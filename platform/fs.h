@@ -100,6 +100,10 @@ FsOps& fs_ops();
 // Raises the process's soft limit of open files to its hard limit where there is one;
 // returns the limit now in force.
 unsigned long raise_open_file_limit();
+// Makes room in the process's table of descriptors for count of them open at once, as far
+// as the limit allows. Growing the table while other threads run stalls the thread that
+// opens for a grace period of the kernel at each doubling: call this while there is one.
+void reserve_descriptors(unsigned long count);
 // Whether a system error code says that the process or the system has no descriptor left.
 bool out_of_descriptors(unsigned long error);
 // Whether a system error code says that a name is taken by an existing file.

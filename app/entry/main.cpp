@@ -2,12 +2,14 @@
 // except after a termination request (SIGTERM, SIGHUP), which cancels the copy and makes the
 // program end with 128 + the signal's number once the job has stopped.
 #include "app/form_lumbrake.h"
+#include "fs/commit.h"
 #include "platform/args.h"
 #include "platform/process.h"
 #include "platform/utf8_args.h"
 
 int main(int argc, char** argv) {
     platform::process::start();
+    CopyCommitter::PrepareProcess();
     platform::utf8_arguments(argc, argv);
     platform::set_args(argc, argv);
     const int code = RunApplication();

@@ -3,6 +3,7 @@
 // survive a listing and a copy. A backslash inside a native name travels as U+F05C
 // (platform/posix/native_path.h).
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -763,6 +765,15 @@ unsigned long raise_open_file_limit() {
         lim.rlim_cur = std::max(wanted, lim.rlim_cur);
     }
     return lim.rlim_cur == RLIM_INFINITY ? ~0ul : static_cast<unsigned long>(lim.rlim_cur);
+}
+
+void reserve_descriptors(unsigned long count) {
+    const unsigned long limit = raise_open_file_limit();
+    const unsigned long top = std::min(count, limit) - 1;
+    if (count == 0 || top > static_cast<unsigned long>(INT_MAX)) return;
+    // A copy of descriptor 0 at the top number makes the table that large; 0 is always open.
+    const int fd = ::fcntl(0, F_DUPFD_CLOEXEC, static_cast<int>(top));
+    if (fd >= 0) ::close(fd);
 }
 
 PosixCalls& posix_calls() {

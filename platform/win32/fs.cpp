@@ -465,6 +465,8 @@ unsigned long raise_open_file_limit() {
     return 1ul << 24;
 }
 
+void reserve_descriptors(unsigned long) {}
+
 bool out_of_descriptors(unsigned long error) {
     return error == ERROR_TOO_MANY_OPEN_FILES;
 }
