@@ -1,8 +1,11 @@
 #include "app/copia.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "file/fichero.h"
@@ -46,19 +49,107 @@ DString CopyError(const DString& origen, const DString& destino) {
 // Deeper than this, a tree is taken for a hostile one: the walk would exhaust the stack.
 constexpr int kMaxDepth = 1000;
 
-// A walk of one folder, from the folder the job began at.
+// A walk of one folder, from the folder the job began at; depth counts the folders entered
+// on the way down to it.
 struct FolderWalk {
-    CopyState* w;
+    int& depth;
     TIteradorFitx it;
-    FolderWalk(CopyState* state, const DString& carpeta) : w(state), it(carpeta + "\\*.*") {
+    FolderWalk(const CopyState* w, int& entered, const DString& carpeta)
+        : depth(entered), it(carpeta + "\\*.*") {
         it.walk_top = w->DirOrigen;
-        ++w->depth;
+        ++depth;
     }
-    ~FolderWalk() { --w->depth; }
+    ~FolderWalk() { --depth; }
     FolderWalk(const FolderWalk&) = delete;
     FolderWalk& operator=(const FolderWalk&) = delete;
-    bool TooDeep() const { return w->depth > kMaxDepth; }
+    bool TooDeep() const { return depth > kMaxDepth; }
 };
+
+class ScanHelper;
+int64_t ScanFolder(CopyState* w, const DString& carpeta, int& depth, ScanHelper* helper);
+
+// The scan's second thread: whenever it is idle it takes a whole folder from the job's
+// thread and totals it. Listing folders and opening every file for its size is all the scan
+// does, and the second core is otherwise idle until the copy begins.
+class ScanHelper {
+  public:
+    explicit ScanHelper(CopyState* w) : w_(w), thread_([this] { Run(); }) {}
+    ~ScanHelper() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        work_.notify_one();
+        thread_.join();
+    }
+    ScanHelper(const ScanHelper&) = delete;
+    ScanHelper& operator=(const ScanHelper&) = delete;
+
+    // Takes carpeta, found at the given depth, when idle; false leaves it to the caller.
+    bool Offer(const DString& carpeta, int depth) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (busy_) return false;
+            busy_ = true;
+            folder_ = carpeta;
+            depth_ = depth;
+        }
+        work_.notify_one();
+        return true;
+    }
+    // Waits for the folders taken so far; the bytes found below them.
+    int64_t Total() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return !busy_; });
+        return sum_;
+    }
+
+  private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [&] { return busy_ || closing_; });
+            if (!busy_) return;
+            const DString carpeta = folder_;
+            int depth = depth_;
+            lock.unlock();
+            const int64_t bytes = ScanFolder(w_, carpeta, depth, nullptr);
+            lock.lock();
+            sum_ += bytes;
+            busy_ = false;
+            done_.notify_all();
+        }
+    }
+
+    CopyState* const w_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    DString folder_;
+    int depth_ = 0;
+    bool busy_ = false, closing_ = false;
+    int64_t sum_ = 0;
+    std::thread thread_; // last: it starts once the members above are ready
+};
+
+// The scan counts whatever it can read; what it cannot, the copy meets and reports.
+int64_t ScanFolder(CopyState* w, const DString& carpeta, int& depth, ScanHelper* helper) {
+    SetDetail(w, Shown(carpeta));
+    int64_t suma = 0;
+    FolderWalk r(w, depth, carpeta);
+    if (r.TooDeep()) return 0;
+    while (r.it.Siguiente()) {
+        if (r.it.ruta.Nombre()[0] != '.') {
+            if (r.it.es_carpeta) {
+                if (!IsDestination(w, r.it.ruta) && !(helper && helper->Offer(r.it.ruta, depth)))
+                    suma += ScanFolder(w, r.it.ruta, depth, helper);
+            } else {
+                suma += TamanoFichero(r.it.ruta);
+            }
+        }
+        if (Cancelled(w)) return 0;
+    }
+    return suma;
+}
 
 // After the listing of carpeta stopped: whether it stopped short of its end. The source
 // folder missing from the start is no failure.
@@ -167,23 +258,10 @@ bool CopiaFicheros(CopyState* w) {
     return ok;
 }
 
-// The scan counts whatever it can read; what it cannot, the copy meets and reports.
 int64_t TamanoCarpeta(CopyState* w, const DString& carpeta) {
-    SetDetail(w, Shown(carpeta));
-    int64_t suma = 0;
-    FolderWalk r(w, carpeta);
-    if (r.TooDeep()) return 0;
-    while (r.it.Siguiente()) {
-        if (r.it.ruta.Nombre()[0] != '.') {
-            if (r.it.es_carpeta) {
-                if (!IsDestination(w, r.it.ruta)) suma += TamanoCarpeta(w, r.it.ruta);
-            } else {
-                suma += TamanoFichero(r.it.ruta);
-            }
-        }
-        if (Cancelled(w)) return 0;
-    }
-    return suma;
+    ScanHelper helper(w);
+    const int64_t suma = ScanFolder(w, carpeta, w->depth, &helper) + helper.Total();
+    return Cancelled(w) ? 0 : suma;
 }
 
 bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString& error) {
@@ -202,7 +280,7 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
     if (!w->destination_known)
         w->destination_known = platform::folder_id(destino.c_str(), w->destination_id);
 
-    FolderWalk r(w, origen);
+    FolderWalk r(w, w->depth, origen);
     if (r.TooDeep()) {
         error = ReadError(origen);
         return false;
