@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/fileio.h"
+#include "platform/posix/listed.h"
 #include "platform/posix/native_path.h"
 
 // A descriptor d travels as the pointer value d + 1, so that descriptor 0 is not null.
@@ -19,13 +20,26 @@ int fd_of(FileHandle h) {
 FileHandle handle_of(int fd) {
     return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
+// The size of the file last opened for reading on this thread, from the status taken when it
+// was opened: a file opened only to learn its size needs no second query.
+thread_local int g_read_fd = -1;
+thread_local int64_t g_read_size = 0;
+
 // Opens a regular file. The open does not wait, so that a FIFO or a device cannot block it;
 // those, and folders (which open for reading here), are refused as Windows refuses them. The
 // non-blocking flag stays: it changes nothing for a regular file.
 int open_regular(const char* path, int flags) {
+    const std::string native = native_path(path);
+    // The entry just listed opens from its folder's descriptor; a file opened for writing
+    // may change what the listing told.
+    const bool reading = (flags & O_ACCMODE) == O_RDONLY;
+    const ListedEntry* listed = reading ? listed_entry(native) : nullptr;
+    if (!reading) forget_listed();
     int fd;
     do {
-        fd = ::open(native_path(path).c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
+        fd = listed ? ::openat(listed->dir_fd, native.c_str() + listed->name_at,
+                               flags | O_NONBLOCK | O_NOCTTY, 0666)
+                    : ::open(native.c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
     struct stat st {};
@@ -35,6 +49,8 @@ int open_regular(const char* path, int flags) {
         errno = err;
         return -1;
     }
+    g_read_fd = reading ? fd : -1;
+    g_read_size = static_cast<int64_t>(st.st_size);
     return fd;
 }
 
@@ -123,10 +139,14 @@ int64_t stream_tell(std::FILE* f) {
 }
 
 int64_t stream_size(std::FILE* f) {
-    // A plain seek to the end would make the C library read the file's last partial block
-    // into its buffer. Bytes still buffered for writing go out first; the size then comes
-    // from the file's status. A stream with none (a file only opened to learn its size)
-    // needs no call for that.
+    // A file opened for reading, asked first, answers with the size its open found: one
+    // opened only to learn its size needs no second query. A plain seek to the end would
+    // make the C library read the file's last partial block into its buffer: bytes still
+    // buffered for writing go out first, and the size then comes from the file's status.
+    if (fileno(f) == g_read_fd) {
+        g_read_fd = -1;
+        return g_read_size;
+    }
     if (__fpending(f) != 0 && fflush(f) != 0) return -1;
     struct stat st {};
     if (fstat(fileno(f), &st) != 0) return -1;

@@ -26,6 +26,7 @@
 #include "platform/drive.h"
 #include "platform/fs.h"
 #include "platform/posix/calls.h"
+#include "platform/posix/listed.h"
 #include "platform/posix/native_path.h"
 #include "platform/temp_name.h"
 
@@ -135,10 +136,39 @@ uint32_t attributes_of(const struct stat& st, bool hidden) {
     return a;
 }
 
+thread_local ListedEntry g_listed;
+
+} // namespace
+
+void remember_listed(const void* search, int dir_fd, const std::string& folder, const char* name,
+                     const struct stat& st) {
+    g_listed.search = search;
+    g_listed.dir_fd = dir_fd;
+    g_listed.path = folder;
+    if (folder != "/") g_listed.path += '/';
+    g_listed.name_at = g_listed.path.size();
+    g_listed.path += name;
+    g_listed.st = st;
+    // A path the system would refuse as too long stays refused.
+    if (g_listed.path.size() >= PATH_MAX) g_listed.search = nullptr;
+}
+
+void forget_listed(const void* search) {
+    if (!search || g_listed.search == search) g_listed.search = nullptr;
+}
+
+const ListedEntry* listed_entry(const std::string& native) {
+    return g_listed.search && native == g_listed.path ? &g_listed : nullptr;
+}
+
+namespace {
+
 // ---- attributes, delete, move, folders ----
 
 uint32_t attributes(const char* path, int /*codepage*/) {
     std::string native = native_path(path);
+    if (const ListedEntry* e = listed_entry(native))
+        return attributes_of(e->st, hidden_name(e->path.substr(e->name_at)));
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) return kAttrInvalid;
     return attributes_of(st, hidden_name(last_component(native)));
@@ -151,6 +181,7 @@ uint32_t drive_mask() {
 
 // A read-only file is refused, as Windows refuses it, although the folder would allow it.
 bool remove_file(const char* path) {
+    forget_listed();
     std::string native = native_path(path);
     struct stat st {};
     if (::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
@@ -189,6 +220,7 @@ bool rename_exclusive(const std::string& from, const std::string& to) {
 }
 
 bool move_file(const char* src, const char* dst) {
+    forget_listed();
     std::string from = native_path(src), to = native_path(dst);
     if (rename_exclusive(from, to)) return true;
     if (errno == EXDEV) {
@@ -201,6 +233,7 @@ bool move_file(const char* src, const char* dst) {
 }
 
 bool make_folder(const char* path) {
+    forget_listed();
     return ::mkdir(native_path(path).c_str(), 0777) == 0;
 }
 
@@ -383,6 +416,10 @@ bool read_entry(Search& s, FindRecord* rec, ListingEnd* end) {
             *end = ListingEnd::failed;
             return false;
         }
+        if (known)
+            remember_listed(&s, ::dirfd(s.dir), s.folder, e->d_name, st);
+        else
+            forget_listed();
         rec->attributes = known ? attributes_of(st, hidden_name(e->d_name)) : 0;
         rec->size = known && !S_ISDIR(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
         library_name(e->d_name, rec->name, sizeof rec->name);
@@ -427,6 +464,7 @@ bool find_next(FindHandle search, FindRecord* rec, ListingEnd* end) {
 
 void find_close(FindHandle search) {
     auto* s = static_cast<Search*>(search);
+    forget_listed(s);
     ::closedir(s->dir);
     delete s;
 }
@@ -651,6 +689,7 @@ mode_t process_umask() {
 
 StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
                  const CopyProgress* progress, uint64_t* bytes) {
+    forget_listed();
     auto s = std::make_unique<Staged>();
     std::string from = native_path(src);
     s->to = native_path(dst);
@@ -688,6 +727,7 @@ StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
 }
 
 void discard_staged(StagedFile file) {
+    forget_listed();
     std::unique_ptr<Staged> s(static_cast<Staged*>(file));
     KeepErrno keep;
     if (!s->t.name.empty()) sys().unlink(s->t.name.c_str());
@@ -724,6 +764,7 @@ void make_durable(StagedFile* files, size_t count, bool* durable) {
 }
 
 bool name_staged(StagedFile file) {
+    forget_listed();
     auto* s = static_cast<Staged*>(file);
     // A file with a temporary name is renamed by name: closed first, it is never a file
     // still open when another run's rename replaces it (which FUSE keeps as a hidden file).
