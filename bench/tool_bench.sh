@@ -8,7 +8,8 @@
 # 190 MiB mixed tree on ext4 read cold through a blkio read throttle of 21 MB/s (a 16x DVD),
 # the tool and cp;sync against the limit bytes / 21 MB/s. Each figure is the median of REPS
 # rounds; the commands take turns within a round, so a slow spell of the shared machine weighs
-# on all of them alike. Every copy goes to a fresh folder.
+# on all of them alike, and the order rotates from round to round, so that no command always
+# follows the same one (and the writeback it leaves). Every copy goes to a fresh folder.
 #
 #   bench/tool_bench.sh <lumbrake-cd binary> [work folder]   (REPS=5 by default)
 set -euo pipefail
@@ -63,6 +64,9 @@ mountpoint -q "$work/tmpdst" || mount -t tmpfs -o size=1200m lumbrake-dst "$work
 make_small "$work/tmpfs/SMALL"
 make_large "$work/tmpfs/LARGE"
 echo x >"$work/tmpfs/SETUP.EXE"
+# The ext4 sources are read once, so that the first command of the first round finds them
+# in the page cache like the others (the disc route of an earlier run dropped it).
+find "$work/disk/SMALL" "$work/disk/LARGE" -type f -exec cat {} + >/dev/null
 
 # "wall-seconds peak-KiB" of one command; @SRC@ and @DST@ in its words are replaced.
 runs=0
@@ -97,8 +101,9 @@ declare -A times peak
 compare() { # <source root> <tree> <dest folder>
     local root=$1 tree=$2 out=$3 k t m
     for k in "${names[@]}"; do times[$k]=""; peak[$k]=0; done
-    for _ in $(seq "$reps"); do
-        for k in "${names[@]}"; do
+    for round in $(seq "$reps"); do
+        for i in "${!names[@]}"; do
+            k=${names[$(((i + round) % ${#names[@]}))]}
             case $k in
             tool) run_once "$root" "$out" "$tool" "/src=@SRC@/SETUP.EXE" "/dst=@DST@" "/drm=$(drm_of "$root/$tree")" ;;
             cpsync) run_once "$root" "$out" sh -c "cp -r '@SRC@/$tree' '@DST@' && sync -f '@DST@'" ;;
