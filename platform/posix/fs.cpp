@@ -167,10 +167,11 @@ namespace {
 
 uint32_t attributes(const char* path, int /*codepage*/) {
     std::string native = native_path(path);
-    if (const ListedEntry* e = listed_entry(native))
-        return attributes_of(e->st, hidden_name(e->path.substr(e->name_at)));
     struct stat st {};
-    if (::stat(native.c_str(), &st) != 0) return kAttrInvalid;
+    if (const ListedEntry* e = listed_entry(native))
+        st = e->st;
+    else if (::stat(native.c_str(), &st) != 0)
+        return kAttrInvalid;
     return attributes_of(st, hidden_name(last_component(native)));
 }
 
