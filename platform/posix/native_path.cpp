@@ -17,6 +17,15 @@ bool at(const char* p, const char* mark) {
 std::string native_path(const char* path) {
     std::string out;
     if (!path) return out;
+    // Most paths hold no escaped character: only the separators change, in one copy.
+    const size_t length = std::strlen(path);
+    if (std::memchr(path, kBackslash[0], length) == nullptr) {
+        out.assign(path, length);
+        for (char& c : out)
+            if (c == '\\') c = '/';
+        return out;
+    }
+    out.reserve(length);
     for (const char* p = path; *p; ++p) {
         if (*p == '\\') {
             out += '/';
