@@ -59,6 +59,7 @@ make_large "$work/disk/LARGE"
 make_disc "$work/disk/DISC"
 echo x >"$work/disk/SETUP.EXE"
 mkdir -p "$work/tmpfs" "$work/tmpdst" "$work/out"
+: >"$work/rounds.txt" # every run: time of day, seconds, command
 mountpoint -q "$work/tmpfs" || mount -t tmpfs -o size=1200m lumbrake-src "$work/tmpfs"
 mountpoint -q "$work/tmpdst" || mount -t tmpfs -o size=1200m lumbrake-dst "$work/tmpdst"
 make_small "$work/tmpfs/SMALL"
@@ -84,6 +85,7 @@ run_once() { # <source> <dest folder> <words...>
     if grep -aq Error "$work/out.txt"; then echo "failed: ${args[*]}" >&2; cat "$work/out.txt" >&2; exit 1; fi
     last_dst=$dst
     run_result="$(echo "($t1 - $t0) / 1000000000" | bc -l) $(tail -1 "$work/time.out")"
+    printf '%s %.3f %s\n' "$(date +%T)" "$(echo "($t1 - $t0) / 1000000000" | bc -l)" "${args[*]}" >>"$work/rounds.txt"
 }
 
 median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
@@ -173,6 +175,6 @@ else
     echo "(no blkio read throttle here: disc route skipped)"
 fi
 rm -rf "$work"/out/dst.*
-echo "seconds: median of $reps rounds; tool_KiB: the tool's largest peak memory"
+echo "seconds: median of $reps rounds; tool_KiB: the tool's largest peak memory; every run in $work/rounds.txt"
 echo "goals: ext4 routes t/cpsync <= 1.0; tmpfs->tmpfs t/cp <= 1.5 and t/rsync < 1;"
 echo "       t/rsfsync < 1 everywhere; disc route <= 1.05x its limit; peak < 20480 KiB"
