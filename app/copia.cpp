@@ -267,9 +267,11 @@ int64_t TamanoCarpeta(CopyState* w, const DString& carpeta) {
 bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString& error) {
     bool ok = true;
     if (destino.is_empty() || destino.char_at(destino.length() - 1) != '\\') destino.append('\\');
+    bool made = false;
     if (!ExisteCarpeta(destino, true)) {
+        made = CreaCarpeta(destino);
         // A folder that another run made meanwhile is as good as one made here.
-        if (!CreaCarpeta(destino) && !ExisteCarpeta(destino, true)) {
+        if (!made && !ExisteCarpeta(destino, true)) {
             error = DString("Error creating folder:") + Shown(destino);
             return false;
         }
@@ -304,7 +306,7 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
             ok = false;
             error = CopyError(r.it.ruta, destino_entrada);
         } else {
-            ok = CopiaFichero(w, r.it.ruta, destino_entrada, error);
+            ok = CopiaFichero(w, r.it.ruta, destino_entrada, error, made);
         }
     }
     // A folder that could not be read to its end makes the copy incomplete: it fails.
@@ -315,11 +317,15 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
     return ok;
 }
 
-bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error) {
+bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error,
+                  bool in_new_folder) {
     SetStep(w, DString("Copying file: ") + Shown(origen));
     bool ok = true;
     FileProgress progress{w, TamanoFichero(origen)};
-    if (!ExisteFichero(destino)) {
+    // In a folder made by this job a name can be taken only by another run working alongside,
+    // and the copy's naming, which never replaces, finds that out: the file then counts as
+    // one that was there already, as if it had been found here.
+    if (in_new_folder || !ExisteFichero(destino)) {
         const platform::CopyProgress pieces{FileProgress::Piece, &progress,
                                             static_cast<uint64_t>(progress.size)};
         if (!DuplicaFichero(origen, destino, true, &pieces)) {

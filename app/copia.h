@@ -45,4 +45,7 @@ bool CopiaFicheros(CopyState* w);
 int64_t TamanoCarpeta(CopyState* w, const DString& carpeta);
 // Copies the tree below origen into destino, to which a backslash is appended.
 bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString& error);
-bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error);
+// in_new_folder: destino lies in a folder that this job has just made, which holds only what
+// the job put there; no file is looked for there before the copy.
+bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error,
+                  bool in_new_folder = false);

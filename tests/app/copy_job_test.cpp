@@ -51,6 +51,33 @@ TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
     EXPECT_TRUE(sfs::is_directory(t / "dst"));
 }
 
+TEST(CopyJob, FileAnotherRunPutsIntoANewFolderIsKept) {
+    // Another run writes a.txt into the destination the moment this job has made it: the job
+    // does not look before its copy, and its naming, which never replaces, finds the file.
+    TempDir t;
+    MakeTree(t / "src");
+    static sfs::path dst;
+    dst = t / "dst";
+    static auto real = platform::fs_ops().make_folder;
+    struct Hook {
+        Hook() {
+            platform::fs_ops().make_folder = [](const char* path) {
+                const bool made = real(path);
+                if (made && sfs::exists(dst) && !sfs::exists(dst / "a.txt"))
+                    write_file(dst / "a.txt", "other run");
+                return made;
+            };
+        }
+        ~Hook() { platform::fs_ops().make_folder = real; }
+    } hook;
+    Job j(t / "src", lib(dst));
+    EXPECT_EQ(j.Run(), "ok");
+    EXPECT_EQ(j.Monitor.hecho.load(), 5004);
+    EXPECT_EQ(read_all(dst / "a.txt"), "other run");
+    EXPECT_EQ(read_all(dst / "sub" / "deep" / "c"), "c");
+    EXPECT_EQ(entries(dst).size(), 3u); // a.txt, sub, empty: no temporary left
+}
+
 TEST(CopyJob, FailuresEndTheJobWithTheirText) {
     TempDir t;
     MakeTree(t / "src");
