@@ -8,8 +8,9 @@
 # 190 MiB mixed tree on ext4 read cold through a blkio read throttle of 21 MB/s (a 16x DVD),
 # the tool and cp;sync against the limit bytes / 21 MB/s. Each figure is the median of REPS
 # rounds; the commands take turns within a round, so a slow spell of the shared machine weighs
-# on all of them alike, and the order rotates from round to round, so that no command always
-# follows the same one (and the writeback it leaves). Every copy goes to a fresh folder.
+# on all of them alike, and the order is drawn afresh for every round (from a fixed seed, so
+# that a rerun draws the same), so that no command always follows the same one and what it
+# leaves behind: its writeback, the memory its copy freed. Every copy goes to a fresh folder.
 #
 #   bench/tool_bench.sh <lumbrake-cd binary> [work folder]   (REPS=5 by default)
 set -euo pipefail
@@ -99,13 +100,18 @@ drm_of() { # <folder>
 }
 
 names=(tool cpsync rsyncf cp rsync)
+RANDOM=7
 declare -A times peak
 compare() { # <source root> <tree> <dest folder>
     local root=$1 tree=$2 out=$3 k t m
     for k in "${names[@]}"; do times[$k]=""; peak[$k]=0; done
-    for round in $(seq "$reps"); do
-        for i in "${!names[@]}"; do
-            k=${names[$(((i + round) % ${#names[@]}))]}
+    for _ in $(seq "$reps"); do
+        local order=("${names[@]}") j r
+        for ((j = ${#order[@]} - 1; j > 0; j--)); do
+            r=$((RANDOM % (j + 1)))
+            k=${order[j]} order[j]=${order[r]} order[r]=$k
+        done
+        for k in "${order[@]}"; do
             case $k in
             tool) run_once "$root" "$out" "$tool" "/src=@SRC@/SETUP.EXE" "/dst=@DST@" "/drm=$(drm_of "$root/$tree")" ;;
             cpsync) run_once "$root" "$out" sh -c "cp -r '@SRC@/$tree' '@DST@' && sync -f '@DST@'" ;;
