@@ -406,10 +406,9 @@ StagedFile stage(const char* src, const char* dst, bool fail_if_exists,
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    if (fail_if_exists && GetFileAttributesW(s->to.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        SetLastError(ERROR_FILE_EXISTS); // answered early; the naming checks again
-        return nullptr;
-    }
+    // An existing destination is not looked for here: the caller has just asked where it
+    // needs to (the copy job does), and the naming, which never replaces, refuses it in any
+    // case; that refusal is what tells another run's file from a collision of this one.
     const std::wstring folder = folder_of(s->to);
     for (int attempt = 0; attempt < 100 && !s->out.valid(); ++attempt) {
         s->temp = extended_path(temp_name(folder));
