@@ -30,13 +30,12 @@ class KeepError {
     DWORD saved_;
 };
 
-// The 8-bit calls read their text in the active code page; they get the library's UTF-8
-// bytes unchanged when the process runs with UTF-8 as that code page (or the text is plain
-// ASCII) and the path is short. Otherwise the wide call is made.
+// The 8-bit calls read their text in the active code page, whose conversion is not exact for
+// every name (a lone surrogate, say): they get only short plain ASCII paths, which read the
+// same in every code page. Otherwise the wide call is made.
 bool narrow_call_fits(const char* path) {
     size_t n = std::strlen(path);
     if (n >= kLongPath) return false;
-    if (GetACP() == CP_UTF8) return true;
     for (size_t i = 0; i < n; ++i)
         if (static_cast<unsigned char>(path[i]) >= 0x80) return false;
     return true;
@@ -202,10 +201,12 @@ bool folder_allowed(Search& s, const WIN32_FIND_DATAW& d) {
 void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
     rec->attributes = d.dwFileAttributes;
     rec->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
-    auto* name = reinterpret_cast<const char16_t*>(d.cFileName);
-    int units = static_cast<int>(std::wcslen(d.cFileName));
-    int n = from_wide(65001, name, units, rec->name, static_cast<int>(sizeof rec->name));
-    if (n <= 0 || n >= static_cast<int>(sizeof rec->name)) rec->name[0] = 0;
+    const std::string name =
+        path_from_utf16(reinterpret_cast<const char16_t*>(d.cFileName), std::wcslen(d.cFileName));
+    if (name.size() >= sizeof rec->name)
+        rec->name[0] = 0;
+    else
+        std::memcpy(rec->name, name.c_str(), name.size() + 1);
 }
 
 ListingEnd end_of_listing(DWORD error) {

@@ -51,6 +51,34 @@ TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
     EXPECT_TRUE(sfs::is_directory(t / "dst"));
 }
 
+// Names in every script, into a destination whose own path reads right to left: every file
+// arrives under its own name (no display shaping on the way to the system).
+TEST(CopyJob, NamesInEveryScript) {
+    const std::u8string names[] = {u8"خريطة.map",
+                                   u8"مدن/القاهرة.dat",
+                                   u8"نقشه‌ها.txt",
+                                   u8"plain.txt",
+                                   u8"מפה.txt",
+                                   u8"χάρτης.txt",
+                                   u8"карта/дороги.bin",
+                                   u8"नक्शा.txt",
+                                   u8"แผนที่.txt",
+                                   u8"地図/東京.map",
+                                   u8"🗺️ 👨‍👩‍👧.txt",
+                                   u8"café résumé.txt",
+                                   u8"١٢٣.dat"};
+    TempDir t;
+    auto text = [](const std::u8string& s) { return std::string(s.begin(), s.end()); };
+    for (const auto& n : names)
+        write_file(t / "src" / sfs::path(n), text(n));
+    const sfs::path dst = t / sfs::path(u8"خالد") / sfs::path(u8"خرائط");
+    sfs::create_directories(dst.parent_path());
+    EXPECT_EQ(Job(t / "src", lib(dst)).Run(), "ok");
+    for (const auto& n : names)
+        EXPECT_EQ(read_all(dst / sfs::path(n)), text(n)) << text(n);
+    EXPECT_EQ(files_below(dst), static_cast<int>(std::size(names)));
+}
+
 TEST(CopyJob, FileAnotherRunPutsIntoANewFolderIsKept) {
     // Another run writes a.txt into the destination the moment this job has made it: the job
     // does not look before its copy, and its naming, which never replaces, finds the file.
