@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/vfs.h>
 
 namespace platform {
 
@@ -17,8 +18,12 @@ struct PosixCalls {
     ssize_t (*read)(int fd, void* buf, size_t n);
     ssize_t (*write)(int fd, const void* buf, size_t n);
     ssize_t (*copy_range)(int in, int out, size_t n);
+    off_t (*lseek)(int fd, off_t offset, int whence);
+    int (*fadvise)(int fd, off_t offset, off_t length, int advice);
+    int (*sync_range)(int fd, off_t offset, off_t length, unsigned flags);
     int (*fsync)(int fd);
     int (*syncfs)(int fd);
+    int (*fstatfs)(int fd, struct statfs* fs);
     int (*fchmod)(int fd, mode_t mode);
     int (*futimens)(int fd, const struct timespec times[2]);
     int (*stat)(const char* path, struct stat* st);

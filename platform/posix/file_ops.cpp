@@ -124,18 +124,18 @@ bool write_file(File out, const void* buf, uint64_t n) {
 }
 
 bool seek_file(File f, uint64_t offset) {
-    return ::lseek(fd_of(f), static_cast<off_t>(offset), SEEK_SET) >= 0;
+    return sys().lseek(fd_of(f), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 void read_ahead(File in) {
-    ::posix_fadvise(fd_of(in), 0, 0, POSIX_FADV_SEQUENTIAL);
+    sys().fadvise(fd_of(in), 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 void write_back(File out, uint64_t offset, uint64_t n, bool wait) {
     const unsigned flags =
         wait ? SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER
              : SYNC_FILE_RANGE_WRITE;
-    ::sync_file_range(fd_of(out), static_cast<off_t>(offset), static_cast<off_t>(n), flags);
+    sys().sync_range(fd_of(out), static_cast<off_t>(offset), static_cast<off_t>(n), flags);
 }
 
 // Permissions and times are best effort: a file system without them (FAT has no modes and
@@ -158,7 +158,7 @@ bool flush(File f) {
 bool flush_volume(File f) {
     constexpr long kFuseMagic = 0x65735546;
     struct statfs fs {};
-    if (::fstatfs(fd_of(f), &fs) == 0 && fs.f_type == kFuseMagic) {
+    if (sys().fstatfs(fd_of(f), &fs) == 0 && fs.f_type == kFuseMagic) {
         errno = EOPNOTSUPP;
         return false;
     }
