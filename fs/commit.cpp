@@ -12,7 +12,7 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned long kSpareDescriptors = 12;
 // Enough that the copying thread seldom waits for a flush to end: a group of small files
 // takes longer to flush than to copy.
-constexpr size_t kMostFiles = 4096;
+constexpr size_t kMostFiles = 1024;
 // Data not yet flushed that may wait: enough for the copying thread to run ahead of a
 // flush, little enough that one flush stays short.
 constexpr uint64_t kMostBytes = 256ull << 20;
@@ -91,22 +91,17 @@ bool CopyCommitter::Finish(DString& src, DString& dst) {
     return !Failed(src, dst);
 }
 
-void CopyCommitter::Fail(std::string& src, std::string& dst) {
+void CopyCommitter::Fail(const std::string& src, const std::string& dst) {
     if (failed_) return;
     failed_ = true;
     any_failed_.store(true, std::memory_order_release);
-    failed_src_ = std::move(src);
-    failed_dst_ = std::move(dst);
-}
-
-bool CopyCommitter::Waiting(const DString& dst) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_names_.count(dst.str()) != 0;
+    failed_src_ = src;
+    failed_dst_ = dst;
 }
 
 void CopyCommitter::WaitNamed() {
     std::unique_lock<std::mutex> lock(mutex_);
-    room_.wait(lock, [&] { return waiting_names_.empty(); });
+    room_.wait(lock, [&] { return waiting_ == 0; });
 }
 
 void CopyCommitter::ReleaseDescriptors() {
@@ -128,11 +123,6 @@ bool CopyCommitter::Submit(const DString& src, const DString& dst,
     control.pace = &pace_;
     if (max_files_ == 0) return CopyNow(src, dst, false, control);
     std::unique_lock<std::mutex> lock(mutex_);
-    // The name is taken by a copy not yet named: refused now, as a named file would be.
-    if (waiting_names_.count(dst.str())) {
-        platform::set_last_error(0);
-        return false;
-    }
     // Under a tight descriptor limit the stager, which holds two more while the copying
     // thread holds its own, would run out of them: there every copy is made here.
     if (progress && progress->size <= kSmallCopy && max_files_ >= kMostUnstaged) {
@@ -148,7 +138,7 @@ bool CopyCommitter::Submit(const DString& src, const DString& dst,
         }
         unstaged_.push_back({nullptr, src.str(), dst.str(), progress->size});
         unstaged_bytes_ += progress->size;
-        waiting_names_.insert(dst.str());
+        ++waiting_;
         const bool wake = stager_idle_;
         lock.unlock();
         if (wake) unstaged_work_.notify_one();
@@ -186,15 +176,19 @@ void CopyCommitter::MakeWaiting(Item& item) {
     CopyControl control;
     control.progress = &stop;
     control.pace = &stager_pace_;
-    if (!drop && StageAndQueue(item.src, item.dst, control)) return;
+    if (!drop && StageAndQueue(item.src, item.dst, control)) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --waiting_; // counted again as queued
+        return;
+    }
     const bool stopped = stopped_ && stopped_();
     std::lock_guard<std::mutex> lock(mutex_);
-    waiting_names_.erase(item.dst);
+    --waiting_;
     if (!drop && !stopped) Fail(item.src, item.dst);
     room_.notify_all();
 }
 
-bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst,
+bool CopyCommitter::StageAndQueue(std::string src, const std::string& dst,
                                   const CopyControl& control) {
     std::unique_ptr<StagedCopy> copy = StagedCopy::Make(src.c_str(), dst.c_str(), false, control);
     if (!copy && platform::out_of_descriptors(platform::fs_ops().last_error())) {
@@ -208,8 +202,8 @@ bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst
     {
         std::unique_lock<std::mutex> lock(mutex_);
         room_.wait(lock, [&] { return Room(bytes); });
-        queue_.push_back({std::move(copy), src, dst, bytes});
-        waiting_names_.insert(dst);
+        queue_.push_back({std::move(copy), std::move(src), std::string(), bytes});
+        ++waiting_;
         queued_bytes_ += bytes;
         // The committer needs a nudge for a first copy and once a group is full; between
         // the two it would only wake to go back to sleep.
@@ -284,18 +278,18 @@ void CopyCommitter::Run() {
             // A name that another process gave a file meanwhile counts as a file that was
             // there already.
             if (!named[i] && platform::name_taken(platform::fs_ops().last_error()))
-                named[i] = TakenByAFile(group[i].dst);
+                named[i] = TakenByAFile(group[i].destination());
         }
         const Clock::duration took = Clock::now() - start;
-        for (Item& item : group)
-            item.copy.reset(); // discards what was not named
 
         lock.lock();
         Measured(group.size(), bytes, took);
-        for (size_t i = 0; i < group.size(); ++i) {
-            waiting_names_.erase(group[i].dst);
-            if (!named[i]) Fail(group[i].src, group[i].dst);
-        }
+        for (size_t i = 0; i < group.size(); ++i)
+            if (!named[i]) Fail(group[i].src, group[i].destination());
+        waiting_ -= group.size();
+        lock.unlock();
+        group.clear(); // discards what was not named
+        lock.lock();
         in_flight_ = 0;
         in_flight_bytes_ = 0;
         room_.notify_all();

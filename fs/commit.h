@@ -29,7 +29,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_set>
 
 #include "fs/staged_copy.h"
 #include "platform/fs.h"
@@ -58,13 +57,10 @@ class CopyCommitter : public DescriptorHolder {
     // The deferred copy of src to dst, never replacing a file: made now, or by the stager
     // when progress tells a small size; named later. True when it was handed over (a later
     // failure is told by Failed and Finish); false when it failed at once, with the system's
-    // error set (the cancelled code when progress stopped it), or when a copy to dst waits
-    // already. listed: the source as a listing has just returned it, or null. Called from
-    // one thread only.
+    // error set (the cancelled code when progress stopped it). listed: the source as a
+    // listing has just returned it, or null. Called from one thread only.
     bool Submit(const DString& src, const DString& dst, const platform::CopyProgress* progress,
                 const platform::ListedEntry* listed);
-    // Whether a copy to dst waits for its name.
-    bool Waiting(const DString& dst);
     // Waits until every copy handed over so far is named or has failed.
     void WaitNamed();
     // Waits until the copies staged so far are named and their descriptors closed.
@@ -78,17 +74,20 @@ class CopyCommitter : public DescriptorHolder {
     bool Finish(DString& src, DString& dst);
 
   private:
+    // A copy handed over. Thousands may wait: only what is needed is kept.
     struct Item {
         std::unique_ptr<StagedCopy> copy; // null while it waits for the stager
-        std::string src, dst;
+        std::string src;
+        std::string dst; // while it waits for the stager; then the copy's own
         uint64_t bytes;
+        const std::string& destination() const { return copy ? copy->destination() : dst; }
     };
     void Run();
     void RunStager();
     // Makes a copy handed to the stager, or drops it once the job is ending. Without the lock.
     void MakeWaiting(Item& item);
     // Stages the copy and queues it for the committer.
-    bool StageAndQueue(const std::string& src, const std::string& dst, const CopyControl& control);
+    bool StageAndQueue(std::string src, const std::string& dst, const CopyControl& control);
     // Whether a copy of `bytes` more may wait: what waits then is named within the time
     // allowed, as far as the destination has shown. Under the lock.
     bool Room(uint64_t bytes) const;
@@ -100,7 +99,7 @@ class CopyCommitter : public DescriptorHolder {
     // Under the lock.
     uint64_t WriteBackStretch() const;
     // Keeps the first failure. Under the lock.
-    void Fail(std::string& src, std::string& dst);
+    void Fail(const std::string& src, const std::string& dst);
     static bool StagerPiece(void* self, uint64_t bytes);
 
     const size_t max_files_; // waiting copies, each holding a descriptor
@@ -114,8 +113,8 @@ class CopyCommitter : public DescriptorHolder {
     uint64_t unstaged_bytes_ = 0;
     bool stager_closing_ = false, stager_busy_ = false, stager_idle_ = false;
     std::deque<Item> queue_;
-    std::unordered_set<std::string> waiting_names_; // handed over, not yet named
-    size_t in_flight_ = 0;                          // being flushed and named
+    size_t waiting_ = 0;   // handed over, not yet named or failed
+    size_t in_flight_ = 0; // being flushed and named
     uint64_t queued_bytes_ = 0, in_flight_bytes_ = 0;
     // What the destination has shown: files and bytes named per second.
     double files_per_second_, bytes_per_second_;
