@@ -31,7 +31,8 @@ WAYLAND_DISPLAY=lumbrake WAYLAND_DEBUG=1 "$tool" "/src=$src" "/dst=$work/window"
 rc=$?
 grep -q 'xdg_toplevel@[0-9]*\.set_title("Kestrova")' "$work/window.log" ||
     fail "no toplevel titled Kestrova: $(grep -v '^\[' "$work/window.log" | head -5)"
-[ "$rc" = 0 ] && [ "$(count window)" = $files ] || fail "window: exit $rc, $(count window) files"
+[ "$rc" = 0 ] && [ "$(count window)" = $files ] ||
+    fail "window: exit $rc, $(count window) files: $(grep -v '^\[' "$work/window.log" | tail -20)"
 [ -s "$work/window.out" ] && fail "the terminal line was drawn too: $(head -c 200 "$work/window.out")"
 echo "Wayland: toplevel \"Kestrova\", exit $rc, $files files"
 
