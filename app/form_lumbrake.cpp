@@ -1,6 +1,8 @@
 #include "app/form_lumbrake.h"
 
 #include "app/parametros.h"
+#include "platform/drive.h"
+#include "platform/shown_path.h"
 
 TFormLumbrake* FormLumbrake = nullptr;
 bool PrimeraActivacion = true;
@@ -70,6 +72,7 @@ void TFormLumbrake::FormActivate() {
     PrimeraActivacion = false;
     DString e;
     if (!LeeParametros(e)) {
+        outcome = kRunBadParameters;
         MuestraMensaje(DString("Error parameters: ") + "err=" + e, "Lumbrake", gui::kMbOk);
         Window->Close();
         return;
@@ -93,15 +96,23 @@ void TFormLumbrake::Timer1Timer() {
         Window->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
         Window->SetBarMax(10000);
     }
-    // A job that threw never sets Terminado; after a close request its end closes the window.
-    if (close_requested_ && !JobRunning() && !Terminado.load(std::memory_order_acquire)) {
-        Window->SetTimerEnabled(false);
-        Window->Close();
-        return;
+    // A job that threw never sets Terminado. A terminal says what was thrown and closes; a
+    // window stays open until it is closed, and after a close request its end closes it.
+    if (Tarea && !JobRunning() && !Terminado.load(std::memory_order_acquire)) {
+        outcome = kRunFailed;
+        const bool told =
+            gui::application().Note((DString("Error: ") + Tarea->error).to_unicode_string());
+        if (told || close_requested_) {
+            Window->SetTimerEnabled(false);
+            Window->Close();
+            return;
+        }
     }
     if (Terminado.load(std::memory_order_acquire)) {
         Window->SetTimerEnabled(false);
+        if (source_missing) NoteMissingSource();
         if (!TextoError.is_empty()) {
+            outcome = kRunFailed;
             MuestraMensaje(TextoError, "Error", gui::kMbIconError);
             TextoError.clear();
         }
@@ -130,21 +141,38 @@ bool TFormLumbrake::OnCloseRequest() {
     return true;
 }
 
+void TFormLumbrake::NoteMissingSource() {
+    // The source is the drive root of /src= followed by /drm= (Linux: the mount point).
+    const std::string source = DirOrigen.c_str();
+    const std::string root = platform::drive_root(source.c_str());
+    const std::string drm =
+        source.compare(0, root.size(), root) == 0 ? source.substr(root.size()) : source;
+    const auto shown = [](const std::string& path) {
+        return DString(platform::shown_path(path.c_str()).c_str());
+    };
+    const DString line = "Nothing to copy: " + shown(source) +
+                         " does not exist (the drive root of /src=, \"" + shown(root) +
+                         "\", followed by /drm=" + shown(drm) + ")";
+    gui::application().Note(line.to_unicode_string());
+}
+
 int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo) {
     return gui::application().Alert(texto.to_unicode_string(), titulo.to_unicode_string(), tipo);
 }
 
 int RunApplication() {
     gui::Application& app = gui::application();
+    int outcome = kRunFailed; // unless the message loop ends normally
     try {
         app.Initialize();
         app.SetTitle(u"LumbrakeCD");
         FormLumbrake = new TFormLumbrake(app);
         app.Run();
+        outcome = FormLumbrake->outcome;
     } catch (...) {
         app.ShowException(gui::current_exception());
     }
     delete FormLumbrake;
     FormLumbrake = nullptr;
-    return 0;
+    return outcome;
 }

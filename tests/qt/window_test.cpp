@@ -118,14 +118,14 @@ TEST(QtWindow, MessageBoxesShowCaptionTextAndIcon) {
         box->button(QMessageBox::Ok)->click();
         return false;
     };
-    EXPECT_EQ(RunWindow({}, answer), 0);
+    EXPECT_EQ(RunWindow({}, answer), kRunBadParameters);
     EXPECT_EQ(seen.caption, "Lumbrake");
     EXPECT_EQ(seen.text, "Error parameters: err=_argc<3");
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
 
     SlowSource s;
     seen = {};
-    EXPECT_EQ(RunWindow(Params(s.t / "src", s.t / "no" / "dst"), answer), 0);
+    EXPECT_EQ(RunWindow(Params(s.t / "src", s.t / "no" / "dst"), answer), kRunFailed);
     EXPECT_EQ(seen.caption, "Error");
     EXPECT_TRUE(seen.text.startsWith("Error creating folder:")) << seen.text.toStdString();
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
