@@ -99,7 +99,7 @@ TEST(Form, ATerminalIsToldOfAMissingSourceAndOfAThrownJob) {
 
     // The job throws as it opens the source's listing.
     struct Thrown {
-        static platform::FindHandle Throw(const char*, const char*, platform::FindRecord*,
+        static platform::FindHandle Throw(const char*, platform::FindRecord*,
                                           platform::ListingEnd*) {
             throw "disc gone";
         }
