@@ -92,7 +92,7 @@ else
 fi
 
 # The heap profile: the largest tree of COUNTS up to 100,000 files, under heaptrack.
-heap_n=$(for n in $counts; do [ "$n" -le 100000 ] && echo "$n"; done | sort -n | tail -1)
+heap_n=$(tr ' ' '\n' <<<"$counts" | awk '$1 <= 100000' | sort -n | tail -1)
 if [ "${HEAPTRACK:-0}" = 1 ] && [ -n "$heap_n" ] && command -v heaptrack >/dev/null; then
     name=T$heap_n
     mount_dest tmpfs "$work/dst" "$pages_mb"

@@ -8,7 +8,7 @@
 # tmpfs -> exFAT (exfat-fuse on a loop device) with the small tree; and the disc route: a
 # 204 MiB mixed tree on ext4 read cold through a blkio read throttle of 21 MB/s (a 16x DVD),
 # the tool and cp;sync against the limit bytes / 21 MB/s. The ext4 here is the file system of
-# the work folder (the root file system for the default one in /tmp).
+# the work folder (the root file system for the default one in /tmp); the table names it.
 #
 # Each route runs REPS rounds. In a round every command copies the tree once into a fresh
 # folder, in an order drawn afresh (from a fixed seed, so that a rerun draws the same): no
@@ -53,6 +53,7 @@ tmp_mb=$((4 * large_mb + small_files * 8 / 1024 + 64))
 mount_dest tmpfs "$work/tmpfs" "$tmp_mb"
 mount_dest tmpfs "$work/tmpdst" "$tmp_mb"
 mkdir -p "$work/disk" "$work/out"
+disk_fs=$(findmnt -n -o FSTYPE -T "$work/disk")
 make_trees "$work/disk"
 make_trees "$work/tmpfs"
 # The ext4 sources are read once, so that the first command of the first round finds them in
@@ -99,12 +100,12 @@ ratios() { # <list a> <list b>
 median() { tr ' ' '\n' | grep . | stats | cut -d' ' -f1; }
 
 names=(tool cpsync rsyncf cp rsync)
-declare -A wall sys med_ratio
+declare -A wall sys med_ratio kind_of
 rows=() details=() labels=()
 RANDOM=7
 compare() { # <label> <source root> <tree> <destination folder> <disk|tmpfs|fuse>
     local label=$1 root=$2 tree=$3 out=$4 kind=$5 k j r round peak=0
-    labels+=("$label")
+    labels+=("$label") kind_of[$label]=$kind
     for k in "${names[@]}"; do wall[$k]="" sys[$k]=""; done
     for round in $(seq "$reps"); do
         echo "$(date +%T) $label: round $round of $reps" >&2
@@ -160,6 +161,8 @@ for route in $routes; do
         root=$work/$([ "$from" = ext4 ] && echo disk || echo tmpfs)
         out=$work/$([ "$to" = ext4 ] && echo out || echo tmpdst)
         kind=$([ "$to" = ext4 ] && echo disk || echo tmpfs)
+        # The disk routes are named after the work folder's file system.
+        from=${from/ext4/$disk_fs} to=${to/ext4/$disk_fs}
         compare "$from -> $to, $small_label" "$root" SMALL "$out" "$kind"
         compare "$from -> $to, $large_label" "$root" LARGE "$out" "$kind"
         ;;
@@ -243,9 +246,9 @@ goal() { # <text> <value> <operator: le|lt> <limit>
 }
 echo "Goals (medians of the per-round ratios):"
 for label in "${labels[@]}"; do
-    case $label in
-    *"-> ext4"*) goal "$label: tool/(cp;sync) <= 1.0" "${med_ratio[$label:cpsync]}" le 1.0 ;;
-    *"-> ntfs"* | *"-> exfat"*)
+    case ${kind_of[$label]} in
+    disk) goal "$label: tool/(cp;sync) <= 1.0" "${med_ratio[$label:cpsync]}" le 1.0 ;;
+    fuse)
         printf 'info:         %s: tool/(cp;sync) %.2f (sync -f does not reach a FUSE driver)\n' "$label" \
             "${med_ratio[$label:cpsync]}" ;;
     esac
