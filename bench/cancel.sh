@@ -119,9 +119,9 @@ for kind in $kinds; do
         rm -rf "$mnt/whole"
         sync -f "$mnt"
 
-        takes=() kepts=() strays_all=0 faults_all=0 afters=()
+        takes=() kepts=() strays_all=0 faults_all=0 afters=() early=
         for _ in $(seq "$reps"); do
-            cancel_once "$tree" "$mnt" "$full" || continue
+            cancel_once "$tree" "$mnt" "$full" || { early+=" (one copy ended before its signal)"; continue; }
             takes+=("$took") kepts+=("$kept") afters+=("$after")
             strays_all=$((strays_all + strays)) faults_all=$((faults_all + faults))
         done
@@ -136,7 +136,7 @@ for kind in $kinds; do
             failed=$((failed + 1))
         fi
         awk -v t="$worst" -v l="$limit" 'BEGIN { exit !(t >= l) }' && worst="$worst (killed)"
-        rows+=("| $kind | $tree | $full | ${afters[*]} | ${takes[*]} | $worst | ${kepts[*]} of $total | $strays_all | $faults_all | $verdict |")
+        rows+=("| $kind | $tree | $full | ${afters[*]} | ${takes[*]} | $worst | ${kepts[*]} of $total | $strays_all | $faults_all | $verdict$early |")
     done
     unmount_dest "$mnt"
 done
