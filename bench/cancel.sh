@@ -13,8 +13,8 @@
 # Environment: KINDS (all of the above), SMALL_FILES (3000), LARGE_MB (128, each of the 4
 #   large files), REPS (3 cancelled copies each), AT (0.5: the moment of the signal, as a
 #   share of the whole copy's time), LIMIT (60: seconds after the signal before the tool is
-#   killed and the row failed), QUICK=1 (1,000 small files, 4 x 32 MiB, one cancelled copy:
-#   about a minute), KEEP=1 (keep the work folder).
+#   killed and the row failed), QUICK=1 (1,000 small files, 4 x 32 MiB, one cancelled
+#   copy: under a minute), KEEP=1 (keep the work folder).
 set -euo pipefail
 bench_name=cancel
 . "$(dirname "$0")/common.sh"

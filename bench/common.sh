@@ -35,6 +35,7 @@ _bench_cleanup() {
 
 bench_start() { # <tool binary> [work folder]
     [ "$(id -u)" = 0 ] || { echo "run as root: it mounts file systems" >&2; exit 1; }
+    _dest_need python3 /usr/bin/time findmnt awk || exit 1
     tool=$(readlink -f "$1")
     [ -x "$tool" ] || { echo "no such program: $1" >&2; exit 1; }
     if [ -n "${2:-}" ]; then

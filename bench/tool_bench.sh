@@ -21,7 +21,7 @@
 #   bench/tool_bench.sh <lumbrake-cd binary> [work folder]
 # Environment: REPS (7), SMALL_FILES (10000), LARGE_MB (256, each of the 4 large files),
 #   ROUTES (all: ext4-ext4 tmpfs-ext4 tmpfs-tmpfs tmpfs-ntfs tmpfs-exfat disc),
-#   QUICK=1 (3 rounds, 1,000 small files, 4 x 32 MiB, a 45 MiB disc: about three minutes),
+#   QUICK=1 (3 rounds, 1,000 small files, 4 x 32 MiB, a 45 MiB disc: two to five minutes),
 #   KEEP=1 (keep the work folder, its trees and rounds.txt, every single run; a later run
 #   given the same folder reuses the trees).
 set -euo pipefail
@@ -38,6 +38,7 @@ else
 fi
 routes=${ROUTES:-ext4-ext4 tmpfs-ext4 tmpfs-tmpfs tmpfs-ntfs tmpfs-exfat disc}
 bench_start "$@"
+_dest_need rsync || exit 1
 began=$(date +%s)
 cg=/sys/fs/cgroup/blkio/lumbrake-tool-bench
 bench_on_exit '[ -d $cg ] && rmdir $cg'
@@ -145,7 +146,9 @@ compare() { # <label> <source root> <tree> <destination folder> <disk|tmpfs|fuse
     cells+=("$r_text")
     med_ratio[$label:sys]=$r_med
     cells+=("$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')")
-    rows+=("| $label | $(printf '%s | ' "${cells[@]}")")
+    local row
+    row="| $label | $(printf '%s | ' "${cells[@]}")"
+    rows+=("${row% }")
     for p in cpsync rsyncf cp rsync; do
         details+=("$label, tool/$p: $(paste -d' ' <(tr ' ' '\n' <<<"${wall[tool]}" | grep .) \
             <(tr ' ' '\n' <<<"${wall[$p]}" | grep .) | awk '{ printf "%.2f ", $1 / $2 }')")
