@@ -67,8 +67,8 @@ class StagedCopy {
     const std::string& destination() const { return to_; }
 
     // Brings the data of each copy to its disk: one flush of a whole volume where it holds
-    // several of them and can be trusted with it, else one flush per file. durable[i] tells
-    // for each copy.
+    // several of them or much data and can be trusted with it, else one flush per file.
+    // durable[i] tells for each copy.
     static void MakeDurable(StagedCopy* const* copies, size_t count, bool* durable);
 
   private:
