@@ -220,9 +220,10 @@ EOF
 
 # ------------------------------------------------------------------------------ running the tool
 # Each runner copies tree <tree> of the disc to <dst> (a Linux path) and sets run_error (the
-# error the tool showed, or empty) and run_ms; a run that hangs gets an error saying so. With
-# <kill> set it kills the tool (-9) as soon as a file shows in <dst> (named or temporary), or
-# at the latest after <kill> ms, and sets run_killed to that time when the tool still ran.
+# error the tool showed, or empty) and run_ms; a run that hangs or crashes gets an error
+# saying so. With <kill> set it kills the tool (-9) as soon as a file shows in <dst> (named or
+# temporary), or at the latest after <kill> ms, and sets run_killed to that time when the
+# tool still ran.
 
 run_linux() { # <tree> <dst> [kill]
     local log=$scratch/stderr pid
@@ -246,7 +247,14 @@ run_wine() { # <tree> <dst> [kill]
     hung_error
 }
 
-hung_error() { [ "$run_hung" = 0 ] || run_error="still running after $tool_timeout s, killed"; }
+# A run that hung, or ended with a status other than 0 and said nothing (a crash).
+hung_error() {
+    if [ "$run_hung" = 1 ]; then
+        run_error="still running after $tool_timeout s, killed"
+    elif [ -z "$run_error" ] && [ "$run_killed" = 0 ] && [ "$run_status" != 0 ]; then
+        run_error="ended with status $run_status: $(grep -av 'trace:' "$scratch/stderr" | tail -n1)"
+    fi
+}
 
 # The first message box's text, from Wine's escaped form (\\, \", \xxxx for UTF-16 units).
 wine_text() { # <log>
@@ -291,6 +299,7 @@ wait_tool() { # <pid> <dst> <kill> <shown>
         if [ "$now" -gt $((tool_timeout * 1000)) ]; then kill -9 "$pid"; run_hung=1; break; fi
     done
     wait "$pid"
+    run_status=$?
     run_ms=$((($(date +%s%N) - start) / 1000000))
     run_pid=
 }
