@@ -478,7 +478,9 @@ run_destination() { # <kind> <front ends...>
     shift
     mnt=$scratch/dst-$kind
     local why f label t start=$SECONDS
-    why=$(mount_dest "$kind" "$mnt" "$image_mib" 2>&1 >/dev/null)
+    # (not in a subshell: the library keeps the list of what it mounted)
+    mount_dest "$kind" "$mnt" "$image_mib" >/dev/null 2>"$scratch/mount.err"
+    why=$(cat "$scratch/mount.err")
     for f in "$@"; do
         front=$f
         label=$kind
@@ -531,6 +533,8 @@ cleanup() {
     stop_display
     unmount_all_dests
     mountpoint -q "$disc" && umount "$disc"
+    # Nothing is removed from a file system still mounted below the scratch folder.
+    findmnt -rn -o TARGET | grep -q "^$scratch/" && { echo "matrix.sh: left mounted below $scratch" >&2; return; }
     rm -rf "$scratch"
 }
 trap cleanup EXIT
