@@ -437,16 +437,19 @@ start_wine() {
         /usr/lib/wine/wineserver -w
     fi
     [ -d "$WINEPREFIX/dosdevices" ] || { wine_ready="the Wine prefix could not be made"; return; }
-    /usr/lib/wine/wineserver -p
+    [ "$wine_prefix" != "$scratch/wine" ] || /usr/lib/wine/wineserver -p
     ln -sfn "$disc" "$WINEPREFIX/dosdevices/n:"
     wine_ready=yes
 }
 
+# The matrix's own prefix goes with every process of it; a prefix it was given keeps them.
 stop_wine() {
     [ -n "$wine_prefix" ] || return 0
     rm -f "$wine_prefix/dosdevices/m:" "$wine_prefix/dosdevices/n:"
-    WINEPREFIX=$wine_prefix /usr/lib/wine/wineserver -k 2>/dev/null
-    WINEPREFIX=$wine_prefix /usr/lib/wine/wineserver -w 2>/dev/null
+    if [ "$wine_prefix" = "$scratch/wine" ]; then
+        WINEPREFIX=$wine_prefix /usr/lib/wine/wineserver -k 2>/dev/null
+        WINEPREFIX=$wine_prefix /usr/lib/wine/wineserver -w 2>/dev/null
+    fi
     wine_prefix=
 }
 
