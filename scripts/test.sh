@@ -43,6 +43,12 @@ start_display
 trap 'stop_display; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 configure_and_test windows "every Windows test, under Wine" -- -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake"
 
+# Every destination this machine mounts, and a damaged disc (as root; each says what it skips).
+echo "=== destinations and a damaged disc"
+MATRIX_WINEPREFIX=${WINEPREFIX:-$HOME/.wine} scripts/matrix.sh --small --tool "$out/linux/app/lumbrake-cd" \
+  --exe "$out/windows/app/lumbrake-cd.exe" --out "$out/matrix.md"
+scripts/damaged_disc.sh "$out/linux/app/lumbrake-cd"
+
 if [ "$fuzz_seconds" -gt 0 ] && [ -x scripts/fuzz.sh ]; then
   echo "=== fuzz ($fuzz_seconds s per target)"
   BUILD_DIR="$out/fuzz" scripts/fuzz.sh "$fuzz_seconds"
