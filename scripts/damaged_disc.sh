@@ -72,11 +72,17 @@ finish_copy() { # <case>
     error=$(grep -a -m1 '^Error: ' "$scratch/$1.err" | sed 's/^Error: //')
 }
 
-failed_reads() { grep -c " /$1 " "$log" 2>/dev/null; } # <path on the disc>
+# The times of a file's failed reads as the tool made them: the kernel may split one read into
+# several requests to the file system, which then fail within a few milliseconds of each other.
+failure_times() { # <path on the disc>
+    grep " /$1 " "$log" 2>/dev/null | awk '{ if (NR == 1 || $1 - t > 0.1) print $1; t = $1 }'
+}
+
+failed_reads() { failure_times "$1" | wc -l; } # <path on the disc>
 
 # The pauses between the failed reads of a file, in ms.
 pauses() { # <path on the disc>
-    grep " /$1 " "$log" | awk 'NR > 1 { printf "%s%d", sep, ($1 - t) * 1000; sep = " " } { t = $1 }'
+    failure_times "$1" | awk 'NR > 1 { printf "%s%d", sep, ($1 - t) * 1000; sep = " " } { t = $1 }'
 }
 
 # Nothing of the bad file at the destination, no temporary either: only sound files.
