@@ -255,9 +255,11 @@ bool StagedCopy::Name() {
         // when another run's rename replaced it.
         ok = ops().close(out_);
         out_ = platform::kNoFile;
-        ok = ok && ops().set_attributes(temp_.c_str(), facts_) &&
-             (replace_ ? ops().rename_over(temp_.c_str(), to_.c_str())
-                       : ops().rename_new(temp_.c_str(), to_.c_str()));
+        // The attributes are best effort, like times and modes: a file system that keeps none
+        // (FAT under Wine) still gets the data under its name.
+        if (ok) ops().set_attributes(temp_.c_str(), facts_);
+        ok = ok && (replace_ ? ops().rename_over(temp_.c_str(), to_.c_str())
+                             : ops().rename_new(temp_.c_str(), to_.c_str()));
     }
     if (!ok) {
         if (!temp_.empty()) ops().discard(temp_.c_str());

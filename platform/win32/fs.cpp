@@ -170,9 +170,13 @@ bool unsupported(unsigned long error) {
     return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
 }
 
-// Wine reports a Unix EIO as a device error.
+// Under Wine a read error of the host (EIO) arrives as "not ready", which on Windows itself
+// means a drive with no disc in it: only there is it taken for a damaged spot.
 bool read_fault(unsigned long error) {
-    return error == ERROR_CRC || error == ERROR_IO_DEVICE || error == ERROR_SECTOR_NOT_FOUND;
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return error == ERROR_CRC || error == ERROR_IO_DEVICE || error == ERROR_SECTOR_NOT_FOUND ||
+           (wine && error == ERROR_NOT_READY);
 }
 
 bool cross_volume(unsigned long error) {
