@@ -10,9 +10,12 @@ using Clock = std::chrono::steady_clock;
 // Descriptors kept free for the copying thread: the standard streams, the listings of the
 // folders under way, the source, the file being written and the size queries.
 constexpr unsigned long kSpareDescriptors = 12;
-// Enough that the copying thread seldom waits for a flush to end: a group of small files
-// takes longer to flush than to copy.
-constexpr size_t kMostFiles = 1024;
+// Copies that may queue for the next group while one is flushed and named: enough that the
+// copying thread seldom waits for a flush to end (a group of small files takes longer to
+// flush than to copy), few enough that the process stays small. With the group in flight,
+// twice these hold a descriptor each.
+constexpr size_t kMostQueued = 1024;
+constexpr size_t kMostFiles = 2 * kMostQueued;
 // Data not yet flushed that may wait: enough for the copying thread to run ahead of a
 // flush, little enough that one flush stays short.
 constexpr uint64_t kMostBytes = 256ull << 20;
@@ -219,11 +222,12 @@ bool CopyCommitter::Room(uint64_t bytes) const {
     const uint64_t waiting = queued_bytes_ + in_flight_bytes_ + bytes;
     const double seconds = static_cast<double>(files + 1) / files_per_second_ +
                            static_cast<double>(waiting) / bytes_per_second_;
-    return files < max_files_ && waiting <= kMostBytes && seconds <= kNamingBudget;
+    return files < max_files_ && queue_.size() < kMostQueued && waiting <= kMostBytes &&
+           seconds <= kNamingBudget;
 }
 
 bool CopyCommitter::GroupReady() const {
-    return !Room(0) || queue_.size() >= max_files_ / 2 || queued_bytes_ >= kMostBytes / 2;
+    return !Room(0) || queue_.size() >= kMostQueued / 2 || queued_bytes_ >= kMostBytes / 2;
 }
 
 void CopyCommitter::Measured(size_t files, uint64_t bytes, Clock::duration took) {

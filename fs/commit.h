@@ -102,7 +102,7 @@ class CopyCommitter : public DescriptorHolder {
     void Fail(const std::string& src, const std::string& dst);
     static bool StagerPiece(void* self, uint64_t bytes);
 
-    const size_t max_files_; // waiting copies, each holding a descriptor
+    const size_t max_files_; // copies queued or in flight, each holding a descriptor
     const std::function<bool()> stopped_;
     PieceTimer pace_, stager_pace_; // the submitting thread's and the stager's
 
@@ -111,7 +111,7 @@ class CopyCommitter : public DescriptorHolder {
     // All below are guarded by mutex_.
     std::deque<Item> unstaged_; // for the stager
     uint64_t unstaged_bytes_ = 0;
-    bool stager_closing_ = false, stager_busy_ = false, stager_idle_ = false;
+    bool stager_closing_ = false, stager_idle_ = false;
     std::deque<Item> queue_;
     size_t waiting_ = 0;   // handed over, not yet named or failed
     size_t in_flight_ = 0; // being flushed and named
