@@ -1,6 +1,6 @@
 #include "app/form_lumbrake.h"
 
-#include "app/parametros.h"
+#include "platform/shown_path.h"
 
 TFormLumbrake* FormLumbrake = nullptr;
 bool PrimeraActivacion = true;
@@ -62,7 +62,26 @@ void TFormLumbrake::EndJob() {
 }
 
 bool TFormLumbrake::LeeParametros(DString& e) {
-    return ::LeeParametros(DirOrigen, DirDestino, e);
+    if (!ReadCommandLine(command_line_, e)) return false;
+    DirDestino = command_line_.dst;
+    return true;
+}
+
+// The job's first text shows before the drive root is looked up: on Linux that asks the
+// disc, which may be slow to answer.
+bool TFormLumbrake::Job(void* arg, DString* error, TMonitorProc* monitor) {
+    auto* form = static_cast<TFormLumbrake*>(static_cast<CopyState*>(arg));
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        form->Monitor.paso = "Preparing to copy files...";
+    }
+    const DString root = SourceRoot(form->command_line_);
+    form->DirOrigen = root + form->command_line_.drm;
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        form->shown_root_ = platform::shown_path(root.c_str()).c_str();
+    }
+    return TareaCopia(arg, error, monitor);
 }
 
 void TFormLumbrake::FormActivate() {
@@ -75,15 +94,19 @@ void TFormLumbrake::FormActivate() {
         return;
     }
     Tarea = new TTareaProcesosLentos;
-    Tarea->funcion = TareaCopia;
+    Tarea->funcion = Job;
     Tarea->arg = static_cast<CopyState*>(this);
     Tarea->monitor = &Monitor;
     Tarea->Resume();
 }
 
-void TFormLumbrake::Timer1Timer() {
+void TFormLumbrake::ShowProgress() {
     {
         TCriticalSectionOrvEntra guard(MonitorLock());
+        if (!root_given_ && !shown_root_.is_empty()) {
+            Window->SetPathRoot(shown_root_.to_unicode_string());
+            root_given_ = true;
+        }
         if (!Monitor.paso.is_empty() || !Monitor.detalle.is_empty())
             Window->SetLabel(Monitor.Texto(true).to_unicode_string());
     }
@@ -93,20 +116,24 @@ void TFormLumbrake::Timer1Timer() {
         Window->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
         Window->SetBarMax(10000);
     }
+}
+
+void TFormLumbrake::Timer1Timer() {
+    // Read first, so that everything the job did before it ended is in this tick's frame.
+    const bool terminado = Terminado.load(std::memory_order_acquire);
+    ShowProgress();
     // A job that threw never sets Terminado; after a close request its end closes the window.
-    if (close_requested_ && !JobRunning() && !Terminado.load(std::memory_order_acquire)) {
-        Window->SetTimerEnabled(false);
-        Window->Close();
-        return;
+    const bool threw =
+        close_requested_ && !JobRunning() && !Terminado.load(std::memory_order_acquire);
+    if (!terminado && !threw) return;
+    Window->SetTimerEnabled(false);
+    // The last frame reaches the screen before a box covers it or the window goes.
+    Window->Repaint();
+    if (terminado && !TextoError.is_empty()) {
+        MuestraMensaje(TextoError, "Error", gui::kMbIconError);
+        TextoError.clear();
     }
-    if (Terminado.load(std::memory_order_acquire)) {
-        Window->SetTimerEnabled(false);
-        if (!TextoError.is_empty()) {
-            MuestraMensaje(TextoError, "Error", gui::kMbIconError);
-            TextoError.clear();
-        }
-        Window->Close();
-    }
+    Window->Close();
 }
 
 void TFormLumbrake::BotCancelarClick() {
