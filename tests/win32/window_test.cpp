@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/entry_run.h"
+#include "app/last_frame.h"
 #include "win32/screen.h"
 
 using namespace fstest;
@@ -41,31 +42,6 @@ platform::StagedFile GatedStage(const char* src, const char* dst, bool fail_if_e
     return real_stage(src, dst, fail_if_exists, progress, bytes);
 }
 
-// While held, every listing waits before it reads the folder, as on a disc that spins up.
-std::atomic<bool> g_listing_held{false};
-std::atomic<int> g_listings{0};
-struct HeldListing {
-    decltype(platform::FsOps::find_first) saved = platform::fs_ops().find_first;
-    static inline decltype(platform::FsOps::find_first) real = nullptr;
-    static platform::FindHandle Held(const char* pattern, const char* top,
-                                     platform::FindRecord* rec, platform::ListingEnd* end) {
-        ++g_listings;
-        while (g_listing_held)
-            ::Sleep(5);
-        return real(pattern, top, rec, end);
-    }
-    HeldListing() {
-        real = saved;
-        g_listings = 0;
-        g_listing_held = true;
-        platform::fs_ops().find_first = Held;
-    }
-    ~HeldListing() {
-        g_listing_held = false;
-        platform::fs_ops().find_first = saved;
-    }
-};
-
 // A message box as shown: its text, whether it has an icon, its owner; then dismissed.
 void ExpectBox(HWND box, const std::wstring& text, bool icon, HWND owner) {
     std::wstring shown;
@@ -92,7 +68,7 @@ int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)
     std::thread t([&] {
         person(screen);
         g_open = true;
-        g_listing_held = false;
+        HeldListing::held = false;
         auto close = [](HWND h, LPARAM) -> BOOL { return ::PostMessageW(h, WM_CLOSE, 0, 0); };
         for (; !ended; ::Sleep(100))
             ::EnumThreadWindows(screen.gui_thread, close, 0);
@@ -116,54 +92,6 @@ struct Source {
         g_open = false;
     }
     ~Source() { g_open = true; }
-};
-
-// The built-in back-end, with a look at the screen when the program closes its window: what
-// the screen shows then is the last frame.
-class LastFrame : public gui::Application {
-  public:
-    Picture bar, label, label_expected;
-    int repaints = 0;
-
-    void Initialize() override { real_.Initialize(); }
-    void SetTitle(const UnicodeString& title) override { real_.SetTitle(title); }
-    std::unique_ptr<gui::ProgressForm> CreateForm(const gui::FormLayout& l,
-                                                  gui::FormEvents* e) override {
-        return std::make_unique<Form>(this, real_.CreateForm(l, e));
-    }
-    void Run() override { real_.Run(); }
-    int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned style) override {
-        return real_.Alert(text, caption, style);
-    }
-    void ShowException(const Exception& e) override { real_.ShowException(e); }
-    void Wake() override { real_.Wake(); }
-
-  private:
-    struct Form : gui::ProgressForm {
-        LastFrame* app;
-        std::unique_ptr<gui::ProgressForm> real;
-        Form(LastFrame* a, std::unique_ptr<gui::ProgressForm> r) : app(a), real(std::move(r)) {}
-        void SetLabel(const UnicodeString& t) override { real->SetLabel(t); }
-        void SetPathRoot(const UnicodeString& r) override { real->SetPathRoot(r); }
-        void SetBarMax(int m) override { real->SetBarMax(m); }
-        void SetBarPosition(int p) override { real->SetBarPosition(p); }
-        void SetBarVisible(bool v) override { real->SetBarVisible(v); }
-        void SetButtonEnabled(bool e) override { real->SetButtonEnabled(e); }
-        void SetButtonVisible(bool v) override { real->SetButtonVisible(v); }
-        void SetTimerEnabled(bool e) override { real->SetTimerEnabled(e); }
-        void Repaint() override {
-            ++app->repaints;
-            real->Repaint();
-        }
-        void Close() override {
-            app->bar = Shown(app->Control(1));
-            app->label = Shown(app->Control(0));
-            app->label_expected = LabelWith(app->Control(0), Text(app->Control(0)));
-            real->Close();
-        }
-    };
-    HWND Control(size_t i) const { return Children(::FindWindowW(nullptr, L"Kestrova"))[i]; }
-    gui::Application& real_ = gui::builtin_application();
 };
 
 } // namespace
@@ -342,7 +270,7 @@ TEST(Window, PaintsMovesAndCancelsWhileTheDiscHoldsTheJob) {
         ASSERT_TRUE(main);
         const std::vector<HWND> c = Children(main);
         HWND label = c[0], button = c[2];
-        EXPECT_SOON(g_listings >= 1);
+        EXPECT_SOON(HeldListing::listings >= 1);
         EXPECT_SOON(Shown(label) == LabelWith(label, L"Preparing to copy files..."));
         EXPECT_EQ(Filled(Shown(c[1])), 0);
         DWORD_PTR r = 0;
@@ -362,8 +290,8 @@ TEST(Window, PaintsMovesAndCancelsWhileTheDiscHoldsTheJob) {
         EXPECT_GT(Ink(button), 0);
         s.Key(button, VK_ESCAPE);
         EXPECT_SOON(!::IsWindowEnabled(button) && Ink(button) == 0);
-        EXPECT_EQ(g_listings, 1); // all of it while the first listing still waited
-        g_listing_held = false;
+        EXPECT_EQ(HeldListing::listings, 1); // all of it while the first listing still waited
+        HeldListing::held = false;
         EXPECT_SOON(!::IsWindow(main));
     });
     EXPECT_EQ(code, 0);
@@ -375,7 +303,13 @@ TEST(Window, PaintsMovesAndCancelsWhileTheDiscHoldsTheJob) {
 TEST(Window, TheLastFrameShowsTheFinalLabelAndAFullBar) {
     Source src;
     g_open = true;
-    LastFrame app;
+    Picture bar, label, label_expected;
+    LookBeforeClose app(gui::builtin_application(), [&] {
+        const std::vector<HWND> c = Children(::FindWindowW(nullptr, L"Kestrova"));
+        bar = Shown(c[1]);
+        label = Shown(c[0]);
+        label_expected = LabelWith(c[0], Text(c[0]));
+    });
     const int code = RunProgram(
         Params(src.t / "src", src.t / "dst"),
         [](Screen& s) {
@@ -386,6 +320,6 @@ TEST(Window, TheLastFrameShowsTheFinalLabelAndAFullBar) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(files_below(src.t / "dst"), 5);
     EXPECT_EQ(app.repaints, 1);
-    EXPECT_EQ(Filled(app.bar), 1.0);
-    EXPECT_TRUE(app.label == app.label_expected);
+    EXPECT_EQ(Filled(bar), 1.0);
+    EXPECT_TRUE(label == label_expected);
 }
