@@ -136,10 +136,18 @@ std::basic_string<Char> fit_path(std::basic_string_view<Char> text, PathSpan pat
         Text<Char> candidate = Text<Char>(head) + Text<Char>(dots) + Text<Char>(text.substr(s));
         if (measure(candidate) <= width) return candidate;
     }
-    // No folder fits: the name whole, behind the ellipsis alone.
+    // No folder fits: the name whole, behind the ellipsis and, when it leaves room for a
+    // quarter of the width, the root cut in its middle after the words before the path.
     const View<Char> tail = text.substr(last == npos ? name : last);
     Text<Char> alone = Text<Char>(dots) + Text<Char>(tail);
-    if (measure(alone) <= width) return alone;
+    if (measure(alone) <= width) {
+        const size_t start = std::min(path.start, kept);
+        const View<Char> words = text.substr(0, start);
+        const int room = width - measure(words) - measure(alone);
+        if (room < width / 4) return alone;
+        return Text<Char>(words) +
+               cut_middle(text.substr(start, kept - start), room, measure, dots) + alone;
+    }
     // The name alone does not fit: it is cut in its middle, behind the kept part when that
     // leaves it half of the width at least.
     Text<Char> prefix(head);
@@ -157,6 +165,7 @@ std::basic_string<Char> fit_path(std::basic_string_view<Char> text, PathSpan pat
 std::u16string isolate_components(std::u16string_view text, char16_t separator) {
     std::u16string out;
     out.reserve(text.size() + 16);
+    bool isolated = false;
     for (size_t begin = 0;;) {
         size_t end = text.find(separator, begin);
         if (end == std::u16string_view::npos) end = text.size();
@@ -170,7 +179,9 @@ std::u16string isolate_components(std::u16string_view text, char16_t separator) 
         if (mixed) out += u'\u2068';
         out += part;
         if (mixed) out += u'\u2069';
-        if (end == text.size()) return out;
+        isolated = isolated || mixed;
+        // The label reads left to right even when no letter outside an isolate says so.
+        if (end == text.size()) return isolated ? u'\u200E' + out : out;
         out += separator;
         begin = end + 1;
     }

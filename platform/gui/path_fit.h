@@ -25,9 +25,10 @@ PathSpan find_path(std::basic_string_view<Char> text, std::basic_string_view<Cha
 
 // text in at most width, as measure tells widths: the whole text when it fits; else the kept
 // part, the ellipsis and as many whole trailing folders as fit before the file name; else the
-// ellipsis and the name. A name is cut in its middle only when it alone does not fit, behind
-// the kept part when that leaves it half the width. A text without a path is cut in its
-// middle.
+// ellipsis and the name, after the words before the path and the root cut in its middle
+// where there is room for them. A name is cut in its middle only when it alone does not fit,
+// behind the kept part when that leaves it half the width. A text without a path is cut in
+// its middle.
 template <class Char>
 std::basic_string<Char> fit_path(std::basic_string_view<Char> text, PathSpan path, int width,
                                  const std::function<int(std::basic_string_view<Char>)>& measure,
@@ -36,7 +37,8 @@ std::basic_string<Char> fit_path(std::basic_string_view<Char> text, PathSpan pat
 // For showing in a label: every path component (between separators) that holds
 // right-to-left letters or explicit direction marks is set between U+2068 FIRST STRONG
 // ISOLATE and U+2069 POP DIRECTIONAL ISOLATE, so that the bidirectional algorithm keeps the
-// components in their order and each one reads in its own direction. Display marks only:
+// components in their order and each one reads in its own direction; a U+200E LEFT-TO-RIGHT
+// MARK before them keeps the whole line left to right. Display marks only:
 // message boxes and the terminal show the text as it is.
 std::u16string isolate_components(std::u16string_view text, char16_t separator);
 

@@ -41,7 +41,9 @@ TEST(PathFit, KeepsTheRootAndAsManyWholeTrailingFoldersAsFit) {
     EXPECT_EQ(Fit(label, root, 59), "Copying file: /media/cdrom/.../NORTE/RUTAS/very/deep/r1.rut");
     EXPECT_EQ(Fit(label, root, 50), "Copying file: /media/cdrom/.../very/deep/r1.rut");
     EXPECT_EQ(Fit(label, root, 37), "Copying file: /media/cdrom/.../r1.rut");
-    EXPECT_EQ(Fit(label, root, 36), ".../r1.rut"); // the whole name before the kept part
+    // The whole name before the whole root, cut in its middle, and then before the words.
+    EXPECT_EQ(Fit(label, root, 36), "Copying file: /medi...rom/.../r1.rut");
+    EXPECT_EQ(Fit(label, root, 20), ".../r1.rut");
     // A label that does not hold the root keeps its path's first separator.
     EXPECT_EQ(Fit(label, "/mnt/", 30), "Copying file: /.../deep/r1.rut");
     // A text without a path is cut in its middle.
@@ -81,10 +83,11 @@ TEST(PathFit, WindowsPathsAndRightToLeftNames) {
     const std::u16string cut = Fit(label, u"E:\\", 200);
     EXPECT_EQ(cut, u"Copying file: E:\\\u2026\\شمال\\tile.map");
     EXPECT_EQ(isolate_components(cut, u'\\'),
-              u"Copying file: E:\\\u2026\\\u2068شمال\u2069\\tile.map");
-    // A name cut inside stays one isolate; a name with a direction override is contained.
+              u"\u200ECopying file: E:\\\u2026\\\u2068شمال\u2069\\tile.map");
+    // A name cut inside stays one isolate; a name with a direction override is contained; the
+    // line stays left to right.
     EXPECT_EQ(isolate_components(u"a\\خرا\u2026ئط\\b\u202Ecod.exe", u'\\'),
-              u"a\\\u2068خرا\u2026ئط\u2069\\\u2068b\u202Ecod.exe\u2069");
+              u"\u200Ea\\\u2068خرا\u2026ئط\u2069\\\u2068b\u202Ecod.exe\u2069");
     EXPECT_EQ(isolate_components(u"Copying file: E:\\MAPS\\x", u'\\'),
               u"Copying file: E:\\MAPS\\x");
 }

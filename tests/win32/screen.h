@@ -4,6 +4,8 @@
 // pixels the screen shows.
 #include <windows.h>
 
+#include <usp10.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -97,7 +99,8 @@ inline uint32_t Rgb(COLORREF c) {
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
 }
 
-// The label as it paints text: its font, the dialog colours, one line from its top left.
+// The label as it paints text: its font, the dialog colours, one line laid out by Uniscribe
+// from its top left.
 inline Picture LabelWith(HWND label, const std::wstring& text) {
     RECT r{};
     ::GetClientRect(label, &r);
@@ -106,8 +109,14 @@ inline Picture LabelWith(HWND label, const std::wstring& text) {
         HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(Ask(label, WM_GETFONT)));
         ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
         ::SetBkMode(dc, TRANSPARENT);
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
-                    DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+        SCRIPT_STRING_ANALYSIS line = nullptr;
+        const int n = static_cast<int>(text.size());
+        if (n && ::ScriptStringAnalyse(dc, text.c_str(), n, n * 3 / 2 + 16, -1,
+                                       SSA_GLYPHS | SSA_FALLBACK, 0, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, &line) == S_OK) {
+            ::ScriptStringOut(line, 0, 0, 0, nullptr, 0, 0, FALSE);
+            ::ScriptStringFree(&line);
+        }
         ::SelectObject(dc, old);
     });
 }

@@ -64,7 +64,11 @@ Window::Window(QtApplication* app, const FormLayout& l, FormEvents* events)
     label_->setAccessibleName(qstr(l.label_name));
     label_min_width_ = l.label_width;
     label_max_width_ = std::max(l.client_width - l.label_left, l.label_width);
-    label_height_ = std::max(l.label_height, label_->fontMetrics().height());
+    // The text from the label's top, as the form places it, with room below down to the bar:
+    // a line with letters from a fallback font may be taller than one of the label's font.
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label_height_ =
+        std::max({l.label_height, label_->fontMetrics().height(), l.bar_top - l.label_top - 4});
     label_->setGeometry(l.label_left, l.label_top, l.label_width, label_height_);
 
     bar_ = new QProgressBar(this);

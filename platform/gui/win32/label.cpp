@@ -1,9 +1,12 @@
 // The label of the progress window: as wide as its text up to the client's edge, and painted
 // by the window itself so that a long path is cut at folder boundaries and right-to-left
-// names read in order.
+// names read in order. The text is laid out by Uniscribe, which orders it by the
+// bidirectional algorithm (the isolates included) and takes the letters the label's font
+// lacks from a fallback font.
 #include "platform/gui/win32/form.h"
 
 #include <commctrl.h>
+#include <usp10.h>
 
 #include <algorithm>
 #include <functional>
@@ -11,6 +14,36 @@
 #include "platform/gui/path_fit.h"
 
 namespace gui::win32 {
+namespace {
+
+// One line of text laid out for a device context.
+class Line {
+  public:
+    Line(HDC dc, std::u16string_view text) {
+        const int n = static_cast<int>(text.size());
+        if (n > 0 &&
+            ::ScriptStringAnalyse(dc, text.data(), n, n * 3 / 2 + 16, -1, SSA_GLYPHS | SSA_FALLBACK,
+                                  0, nullptr, nullptr, nullptr, nullptr, nullptr, &layout_) != S_OK)
+            layout_ = nullptr;
+    }
+    ~Line() {
+        if (layout_) ::ScriptStringFree(&layout_);
+    }
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+    int Width() const {
+        const SIZE* size = layout_ ? ::ScriptString_pSize(layout_) : nullptr;
+        return size ? static_cast<int>(size->cx) : 0;
+    }
+    void Draw(int x, int y) const {
+        if (layout_) ::ScriptStringOut(layout_, x, y, 0, nullptr, 0, 0, FALSE);
+    }
+
+  private:
+    SCRIPT_STRING_ANALYSIS layout_ = nullptr;
+};
+
+} // namespace
 
 // The label is as wide as its text, at least its layout width, and never past the client's
 // right edge; a wider text is cut when it is painted.
@@ -20,11 +53,9 @@ void Form::PlaceLabel() {
     if (!label_text_.empty()) {
         HDC dc = ::GetDC(label_);
         HGDIOBJ old = ::SelectObject(dc, font_);
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, wide(label_text_), static_cast<int>(label_text_.size()), &size);
+        width = std::max(width, Line(dc, label_text_).Width());
         ::SelectObject(dc, old);
         ::ReleaseDC(label_, dc);
-        width = std::max(width, static_cast<int>(size.cx));
     }
     RECT client{};
     ::GetClientRect(hwnd_, &client);
@@ -48,10 +79,7 @@ void Form::SetPathRoot(const UnicodeString& root) {
 
 UnicodeString Form::ShownLabel(HDC dc, int width) const {
     const std::function<int(std::u16string_view)> measure = [dc](std::u16string_view t) {
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(t.data()),
-                                static_cast<int>(t.size()), &size);
-        return static_cast<int>(size.cx);
+        return Line(dc, t).Width();
     };
     const std::u16string_view text = label_text_;
     const UnicodeString fitted =
@@ -69,9 +97,7 @@ void Form::PaintLabel(HWND label) {
     HGDIOBJ old = ::SelectObject(dc, font_);
     ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(label) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     ::SetBkMode(dc, TRANSPARENT);
-    const UnicodeString shown = ShownLabel(dc, r.right);
-    ::DrawTextW(dc, wide(shown), static_cast<int>(shown.size()), &r,
-                DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    Line(dc, ShownLabel(dc, r.right)).Draw(0, 0);
     ::SelectObject(dc, old);
     ::EndPaint(label, &ps);
 }
