@@ -21,6 +21,7 @@ class NullApplication : public Application {
     // What the main window shows now, and every bar position it showed.
     struct State {
         UnicodeString label, root;
+        std::vector<UnicodeString> labels; // every label shown, in order
         std::vector<int> positions;
         bool button_enabled = true, timer_enabled = true, closed = false;
         // Labels and bar positions as the screen had them at each Repaint.
@@ -72,7 +73,10 @@ class NullApplication : public Application {
     struct Form : ProgressForm {
         State* s;
         explicit Form(State* state) : s(state) {}
-        void SetLabel(const UnicodeString& text) override { s->label = text; }
+        void SetLabel(const UnicodeString& text) override {
+            if (s->labels.empty() || s->labels.back() != text) s->labels.push_back(text);
+            s->label = text;
+        }
         void SetPathRoot(const UnicodeString& root) override { s->root = root; }
         void Repaint() override {
             s->painted.emplace_back(s->label, s->positions.empty() ? -1 : s->positions.back());
