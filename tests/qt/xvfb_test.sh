@@ -104,20 +104,26 @@ held() {
         sleep 0.025
     done
     [ -n "$win" ] || fail "held disc: no window appeared"
-    sleep 0.5
-    # The label's row has text on it; the button's text darkens its middle.
-    shot() { import -window "$win" -crop "$1" +repage -colorspace gray -format '%[fx:mean]' info:; }
-    local label button before
-    label=$(shot 400x14+8+16) button=$(shot 80x12+312+70)
-    awk "BEGIN {exit !($label > 0.6 && $label < 0.97)}" || fail "held disc: no text in the label ($label)"
+    # The darkest and the lightest pixel of a part of the window, d and l: text is dark on a
+    # light ground, greyed text light; a window not drawn is black.
+    soon() { # <condition on d and l> <part>: true once the part meets it, within 5 s
+        local seen
+        for _ in $(seq 50); do
+            seen=$(import -window "$win" -crop "$2" +repage -colorspace gray \
+                -format '%[fx:minima] %[fx:maxima]' info: 2>/dev/null)
+            [ -n "$seen" ] && echo "$seen" | awk "{d = \$1; l = \$2; exit !($1)}" && return 0
+            sleep 0.1
+        done
+        echo "last seen: $seen"
+        return 1
+    }
+    soon 'd < 0.4 && l > 0.8' 400x14+8+16 || fail "held disc: no text in the label"
+    soon 'd < 0.4 && l > 0.8' 60x12+322+70 || fail "held disc: Cancel not drawn"
     xdotool windowmove "$win" 40 50
     sleep 0.3
     xwininfo -id "$win" | grep -q 'Absolute upper-left X:  4[0-9]$' || fail "held disc: the window did not move"
-    before=$button
     xdotool key --window "$win" Escape
-    sleep 0.3
-    button=$(shot 80x12+312+70)
-    awk "BEGIN {exit !($button > $before)}" || fail "held disc: Cancel not greyed ($before -> $button)"
+    soon 'd > 0.5 && l > 0.8' 60x12+322+70 || fail "held disc: Cancel not greyed"
     rm -f "$hold"
     wait $pid
     rc=$?
