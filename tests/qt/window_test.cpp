@@ -32,9 +32,8 @@ QWidget* MainWindow() {
 
 // The display the tests' fixture started, or none.
 std::string FixtureDisplay() {
-    const char* file = std::getenv("LUMBRAKE_TEST_DISPLAY_FILE");
     char display[64] = {};
-    if (FILE* f = file ? std::fopen(file, "r") : nullptr) {
+    if (FILE* f = std::fopen(LUMBRAKE_TEST_DISPLAY_FILE, "r")) {
         if (!std::fgets(display, sizeof display, f)) display[0] = 0;
         std::fclose(f);
     }
