@@ -6,13 +6,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "file/fichero.h"
 #include "fs/fs.h"
 #include "fs/iterator.h"
 #include "platform/fs.h"
 #include "platform/shown_path.h"
+#include "text/casefold.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ struct FolderWalk {
     FolderWalk(const CopyState* w, int& entered, const DString& carpeta)
         : depth(entered), it(carpeta + "\\*.*") {
         it.walk_top = w->DirOrigen;
+        it.descriptors = w->committer;
         ++depth;
     }
     ~FolderWalk() { --depth; }
@@ -143,7 +145,7 @@ int64_t ScanFolder(CopyState* w, const DString& carpeta, int& depth, ScanHelper*
                 if (!IsDestination(w, r.it.ruta) && !(helper && helper->Offer(r.it.ruta, depth)))
                     suma += ScanFolder(w, r.it.ruta, depth, helper);
             } else {
-                suma += TamanoFichero(r.it.ruta);
+                suma += TamanoFichero(r.it.ruta, r.it.Listed());
             }
         }
         if (Cancelled(w)) return 0;
@@ -168,25 +170,30 @@ DString ReadError(const DString& carpeta) {
     return DString("Error reading folder: ") + Shown(carpeta);
 }
 
-// A name with its ASCII letters in lower case: two source names that differ only so land on
-// one name where the destination ignores case (FAT, Windows).
-std::string FoldedCase(const char* nombre) {
-    std::string s(nombre);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-// Whether the destination folder lists both names exactly, case included: where case is
-// ignored it holds only one entry for the two.
-bool BothListed(const DString& carpeta, const std::string& a, const char* b) {
-    bool seen_a = false, seen_b = false;
-    TIteradorFitx it(carpeta + "*.*");
-    while (it.Siguiente() && !(seen_a && seen_b)) {
-        seen_a = seen_a || a == it.ruta.Nombre();
-        seen_b = seen_b || std::strcmp(it.ruta.Nombre(), b) == 0;
+// The names of one folder met so far, by their case-folded form: a second name of the same
+// form lands on the first one's entry where the destination ignores case (FAT, exFAT, NTFS,
+// Windows), whatever the script. Only a hash of each is kept, so that a folder of many
+// entries stays small; a false match costs a look at the destination, nothing more.
+class FoldedNames {
+  public:
+    // False when a name of the same folded form was met before.
+    bool Add(const char* nombre) {
+        return seen_.insert(std::hash<std::string>()(FoldCase(nombre))).second;
     }
-    return seen_a && seen_b;
+
+  private:
+    std::unordered_set<size_t> seen_;
+};
+
+// Whether the destination folder lists the name exactly, case included: where case is
+// ignored, a name that differs from an earlier one only in case finds that one's entry and
+// is not listed itself.
+bool ListedExactly(const DString& carpeta, const char* nombre) {
+    TIteradorFitx it(carpeta + "*.*");
+    it.incluir_ocultos = true;
+    while (it.Siguiente())
+        if (std::strcmp(it.ruta.Nombre(), nombre) == 0) return true;
+    return false;
 }
 
 // The progress of one file's copy, piece by piece. The pieces advance the monitor up to the
@@ -288,26 +295,33 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
         error = ReadError(origen);
         return false;
     }
-    // The file names of this folder met so far, by their folded form: a second name of the
-    // same form may find the first one's file at the destination, where case is ignored.
-    std::unordered_map<std::string, std::string> seen_names;
+    FoldedNames names;
     bool more;
     while ((more = r.it.Siguiente()) && ok && !Cancelled(w)) {
         const char* nombre = r.it.ruta.Nombre();
         if (nombre[0] == '.') continue;
         TStringNomFitx destino_entrada;
         destino_entrada.Une(destino.c_str(), nombre);
+        const bool repeated = !names.Add(nombre);
+        // The first name's copy may still wait for its name: the destination is looked at
+        // once it has it.
+        if (repeated && w->committer) w->committer->WaitNamed();
         if (r.it.es_carpeta) {
             if (IsDestination(w, r.it.ruta)) continue;
-            ok = CopiaCarpeta(w, r.it.ruta, destino_entrada, error);
-        } else if (auto first = seen_names.emplace(FoldedCase(nombre), nombre);
-                   !first.second && ExisteFichero(destino_entrada) &&
-                   !BothListed(destino, first.first->second, nombre)) {
+            if (repeated && ExisteCarpeta(destino_entrada, false) &&
+                !ListedExactly(destino, nombre)) {
+                // The two names share one folder there: its files would mix.
+                ok = false;
+                error = DString("Error creating folder:") + Shown(destino_entrada + "\\");
+            } else {
+                ok = CopiaCarpeta(w, r.it.ruta, destino_entrada, error);
+            }
+        } else if (repeated && ExisteFichero(destino_entrada) && !ListedExactly(destino, nombre)) {
             // The two names share one file there: a collision, not a file to keep.
             ok = false;
             error = CopyError(r.it.ruta, destino_entrada);
         } else {
-            ok = CopiaFichero(w, r.it.ruta, destino_entrada, error, made);
+            ok = CopiaFichero(w, r.it.ruta, destino_entrada, error, made, r.it.Listed());
         }
     }
     // A folder that could not be read to its end makes the copy incomplete: it fails.
@@ -319,17 +333,19 @@ bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString
 }
 
 bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error,
-                  bool in_new_folder) {
+                  bool in_new_folder, const platform::ListedEntry* listed) {
     SetStep(w, DString("Copying file: ") + Shown(origen));
     bool ok = true;
-    FileProgress progress{w, TamanoFichero(origen)};
+    FileProgress progress{w, TamanoFichero(origen, listed)};
     // In a folder made by this job a name can be taken only by another run working alongside,
     // and the copy's naming, which never replaces, finds that out: the file then counts as
     // one that was there already, as if it had been found here.
     if (in_new_folder || !ExisteFichero(destino)) {
         const platform::CopyProgress pieces{FileProgress::Piece, &progress,
                                             static_cast<uint64_t>(progress.size)};
-        if (!DuplicaFichero(origen, destino, true, &pieces)) {
+        const bool handed = w->committer ? w->committer->Submit(origen, destino, &pieces, listed)
+                                         : DuplicaFichero(origen, destino, true, &pieces);
+        if (!handed) {
             // A copy stopped by Cancel left nothing behind and is no failure; nor is one
             // whose name another run has taken meanwhile: that file counts as there already.
             if (!progress.stopped && !ExisteFichero(destino)) {

@@ -27,8 +27,8 @@ struct CopyState {
     // out of the scan and the copy.
     platform::FolderId destination_id;
     bool destination_known = false;
-    // Names the job's copies, apart from the copying, while the tree is copied; null outside
-    // it, and then each copy is named before CopiaFichero returns.
+    // Makes and names the job's copies apart from the walk while the tree is copied; null
+    // outside it, and then each copy is named before CopiaFichero returns.
     CopyCommitter* committer = nullptr;
     // The source folder did not exist when the job began: nothing to copy, and no error.
     // Missing later (a disc taken out) it is a folder that cannot be read.
@@ -46,6 +46,7 @@ int64_t TamanoCarpeta(CopyState* w, const DString& carpeta);
 // Copies the tree below origen into destino, to which a backslash is appended.
 bool CopiaCarpeta(CopyState* w, const DString& origen, DString& destino, DString& error);
 // in_new_folder: destino lies in a folder that this job has just made, which holds only what
-// the job put there; no file is looked for there before the copy.
+// the job put there; no file is looked for there before the copy. listed: origen as the
+// walk's listing has just returned it, or null.
 bool CopiaFichero(CopyState* w, const DString& origen, const DString& destino, DString& error,
-                  bool in_new_folder = false);
+                  bool in_new_folder = false, const platform::ListedEntry* listed = nullptr);

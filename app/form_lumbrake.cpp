@@ -89,6 +89,7 @@ void TFormLumbrake::FormActivate() {
     PrimeraActivacion = false;
     DString e;
     if (!LeeParametros(e)) {
+        outcome = kRunBadParameters;
         MuestraMensaje(DString("Error parameters: ") + "err=" + e, "Lumbrake", gui::kMbOk);
         Window->Close();
         return;
@@ -122,16 +123,25 @@ void TFormLumbrake::Timer1Timer() {
     // Read first, so that everything the job did before it ended is in this tick's frame.
     const bool terminado = Terminado.load(std::memory_order_acquire);
     ShowProgress();
-    // A job that threw never sets Terminado; after a close request its end closes the window.
-    const bool threw =
-        close_requested_ && !JobRunning() && !Terminado.load(std::memory_order_acquire);
-    if (!terminado && !threw) return;
+    // A job that threw never sets Terminado. A terminal says what was thrown and closes; a
+    // window stays open until it is closed, and after a close request its end closes it.
+    if (!terminado) {
+        if (!Tarea || JobRunning() || Terminado.load(std::memory_order_acquire)) return;
+        outcome = kRunFailed;
+        const bool told =
+            gui::application().Note((DString("Error: ") + Tarea->error).to_unicode_string());
+        if (!told && !close_requested_) return;
+    }
     Window->SetTimerEnabled(false);
     // The last frame reaches the screen before a box covers it or the window goes.
     Window->Repaint();
-    if (terminado && !TextoError.is_empty()) {
-        MuestraMensaje(TextoError, "Error", gui::kMbIconError);
-        TextoError.clear();
+    if (terminado) {
+        if (source_missing) NoteMissingSource();
+        if (!TextoError.is_empty()) {
+            outcome = kRunFailed;
+            MuestraMensaje(TextoError, "Error", gui::kMbIconError);
+            TextoError.clear();
+        }
     }
     Window->Close();
 }
@@ -157,21 +167,39 @@ bool TFormLumbrake::OnCloseRequest() {
     return true;
 }
 
+// The parts of the source as the worker found them (the window's thread asks no disc).
+void TFormLumbrake::NoteMissingSource() {
+    DString root;
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        root = shown_root_;
+    }
+    const auto shown = [](const DString& path) {
+        return DString(platform::shown_path(path.c_str()).c_str());
+    };
+    const DString line = "Nothing to copy: " + shown(DirOrigen) +
+                         " does not exist (the drive root of /src=, \"" + root +
+                         "\", followed by /drm=" + shown(command_line_.drm) + ")";
+    gui::application().Note(line.to_unicode_string());
+}
+
 int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo) {
     return gui::application().Alert(texto.to_unicode_string(), titulo.to_unicode_string(), tipo);
 }
 
 int RunApplication() {
     gui::Application& app = gui::application();
+    int outcome = kRunFailed; // unless the message loop ends normally
     try {
         app.Initialize();
         app.SetTitle(u"LumbrakeCD");
         FormLumbrake = new TFormLumbrake(app);
         app.Run();
+        outcome = FormLumbrake->outcome;
     } catch (...) {
         app.ShowException(gui::current_exception());
     }
     delete FormLumbrake;
     FormLumbrake = nullptr;
-    return 0;
+    return outcome;
 }

@@ -26,6 +26,8 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     // The window: Label1, ProgressBarProceso, BotCancelar and Timer1.
     std::unique_ptr<gui::ProgressForm> Window;
     TTareaProcesosLentos* Tarea = nullptr;
+    // How the run went, for RunApplication to return (kRunDone, kRunFailed, kRunBadParameters).
+    int outcome = 0;
 
   private:
     void OnActivate() override { FormActivate(); }
@@ -39,6 +41,8 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     void ShowProgress();
     // On the worker thread, before the job: the source folder from the command line.
     static bool Job(void* arg, DString* error, TMonitorProc* monitor);
+    // On a terminal: the source folder was not there, so nothing was copied.
+    void NoteMissingSource();
 
     // The user asked to close the window while the job ran: it closes once the job stops.
     bool close_requested_ = false;
@@ -56,5 +60,9 @@ extern bool PrimeraActivacion;
 // A modal message box over the main window; texts are UTF-8. Returns the button pressed.
 int MuestraMensaje(const DString& texto, const DString& titulo, unsigned tipo);
 
-// The application entry: builds the window, runs the message loop, returns 0.
+// How a run ended: the copy finished or was cancelled; the copy ended with an error (or the
+// job or the entry threw); the command line was refused.
+enum : int { kRunDone = 0, kRunFailed = 1, kRunBadParameters = 2 };
+
+// The application entry: builds the window, runs the message loop, returns how the run ended.
 int RunApplication();

@@ -1,7 +1,9 @@
-# How the project's libraries are built, and the one table of which may use which.
+# What every library and test program of the project is built with: the one table of which
+# library may use which, the warnings, the library function and GoogleTest.
 
-# Each library folder and the libraries it builds on directly. Includes and links follow
-# this table and nothing else; the layering test below checks the includes against it.
+# Each library folder and the libraries it builds on directly. Links follow this table and
+# nothing else; the Layering.Includes test (cmake/CheckLayers.cmake, registered in
+# tests/CMakeLists.txt) checks every #include against it.
 set(LUMBRAKE_LAYERS
     "platform:"
     "gui:platform"

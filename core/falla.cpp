@@ -5,7 +5,9 @@
 #include "platform/debugger.h"
 
 namespace {
-// Two threads asking at once may both ask the system; both get the same answer.
+// Not locked. The first call marks the question asked before it asks the system: a thread
+// that asks meanwhile gets the answer as it stands then (false), and only the first call
+// waits for the system's.
 std::atomic<bool> g_asked{false};
 std::atomic<bool> g_present{false};
 } // namespace

@@ -74,7 +74,8 @@ template <class T> class VectorI {
 
   protected:
     // Grows by one, opens a slot at index (the end for a negative index or one past the end)
-    // and fills it with a new element, a copy of *from when given. Returns the slot number.
+    // and fills it with a new element, a copy of *from when given. Returns the new element;
+    // its slot number goes to slot_out when given.
     T* place(int32_t index, int32_t before_first_code, const T* from, int32_t* slot_out = nullptr) {
         int32_t old = cuenta_;
         Grow(1);

@@ -19,7 +19,8 @@ TFicheroOrv::~TFicheroOrv() {
     close(true, nullptr);
 }
 
-bool TFicheroOrv::Abre(const TStringNomFitx& path, uint32_t open_mode, DString* error) {
+bool TFicheroOrv::Abre(const TStringNomFitx& path, uint32_t open_mode, DString* error,
+                       const platform::ListedEntry* listed) {
     if (ptrFitx) {
         if (error) error->append(" file already oppened.");
         return false;
@@ -66,7 +67,7 @@ bool TFicheroOrv::Abre(const TStringNomFitx& path, uint32_t open_mode, DString* 
 
     bool opened;
     try {
-        opened = ptrFitx->open(open_path, mode, error);
+        opened = ptrFitx->open(open_path, mode, error, tempPending ? nullptr : listed);
     } catch (...) {
         // The back-end stays attached, unopened, until close; nothing is pending.
         tempPending = false;
@@ -274,9 +275,9 @@ bool TFicheroOrv::window_read(void* buf, int32_t n) {
     return avail == n;
 }
 
-int64_t TamanoFichero(const DString& path) {
+int64_t TamanoFichero(const DString& path, const platform::ListedEntry* listed) {
     TFicheroOrv file;
-    if (!file.Abre(path, FITX_READ | FITX_BINARY)) return 0;
+    if (!file.Abre(path, FITX_READ | FITX_BINARY, nullptr, listed)) return 0;
     int64_t size = file.size64();
     file.close();
     return size < 0 ? 0 : size;

@@ -35,7 +35,9 @@ class TFicheroOrv_Base {
     TFicheroOrv_Base(const TFicheroOrv_Base&) = delete;
     TFicheroOrv_Base& operator=(const TFicheroOrv_Base&) = delete;
 
-    virtual bool open(const TStringNomFitx& path, uint32_t mode, DString* error) = 0;
+    // listed: the entry a listing has just returned at path, or null (see platform/fs.h).
+    virtual bool open(const TStringNomFitx& path, uint32_t mode, DString* error,
+                      const platform::ListedEntry* listed) = 0;
     virtual bool close(DString* error) = 0;
     virtual bool is_open() const = 0;
     // True exactly when n bytes were transferred; a short transfer stays done.
@@ -57,7 +59,8 @@ class TFicheroOrv_Base {
 class TFicheroOrv_win64 : public TFicheroOrv_Base {
   public:
     ~TFicheroOrv_win64() override;
-    bool open(const TStringNomFitx& path, uint32_t mode, DString* error) override;
+    bool open(const TStringNomFitx& path, uint32_t mode, DString* error,
+              const platform::ListedEntry* listed) override;
     bool close(DString* error) override;
     bool is_open() const override { return handle != nullptr; }
     bool read(void* buf, uint32_t n) override;
@@ -81,7 +84,8 @@ class TFicheroOrv_stdio : public TFicheroOrv_Base {
     ~TFicheroOrv_stdio() override;
     // Throws "Error en TFicheroOrv::Abre" when the mode is not exactly one of read, write
     // and append.
-    bool open(const TStringNomFitx& path, uint32_t mode, DString* error) override;
+    bool open(const TStringNomFitx& path, uint32_t mode, DString* error,
+              const platform::ListedEntry* listed) override;
     bool close(DString* error) override;
     bool is_open() const override { return stream != nullptr; }
     bool read(void* buf, uint32_t n) override;
@@ -93,6 +97,11 @@ class TFicheroOrv_stdio : public TFicheroOrv_Base {
     void flush() override;
 
     std::FILE* stream = nullptr;
+
+  private:
+    // The size the open found, for a stream opened only for reading: nothing written
+    // through it can change it.
+    int64_t size_at_open_ = -1;
 };
 
 class TFicheroOrv {
@@ -103,8 +112,10 @@ class TFicheroOrv {
     TFicheroOrv(const TFicheroOrv&) = delete;
     TFicheroOrv& operator=(const TFicheroOrv&) = delete;
 
-    // Failure texts are appended to error (the back-ends store theirs).
-    bool Abre(const TStringNomFitx& path, uint32_t mode, DString* error = nullptr);
+    // Failure texts are appended to error (the back-ends store theirs). listed: the entry a
+    // listing has just returned at path, when the caller has one (see platform/fs.h).
+    bool Abre(const TStringNomFitx& path, uint32_t mode, DString* error = nullptr,
+              const platform::ListedEntry* listed = nullptr);
     bool close(bool commit = true, DString* error = nullptr);
     int64_t size64();
     void seek64(int64_t pos);
@@ -166,5 +177,6 @@ class TFicheroOrv {
 };
 
 // The size of a file in bytes; 0 when it is missing, a folder or cannot be opened.
-// Reads no byte of the file.
-int64_t TamanoFichero(const DString& path);
+// Reads no byte of the file. listed: the entry a listing has just returned at path, when
+// the caller has one: the file opens through that listing.
+int64_t TamanoFichero(const DString& path, const platform::ListedEntry* listed = nullptr);

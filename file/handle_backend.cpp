@@ -7,7 +7,8 @@ TFicheroOrv_win64::~TFicheroOrv_win64() {
     close(nullptr);
 }
 
-bool TFicheroOrv_win64::open(const TStringNomFitx& path, uint32_t mode, DString* error) {
+bool TFicheroOrv_win64::open(const TStringNomFitx& path, uint32_t mode, DString* error,
+                             const platform::ListedEntry*) {
     unsigned access;
     FileDisposition disposition;
     switch (mode & (FITX_READ | FITX_WRITE | FITX_APPEND)) {

@@ -7,7 +7,8 @@ TFicheroOrv_stdio::~TFicheroOrv_stdio() {
     close(nullptr);
 }
 
-bool TFicheroOrv_stdio::open(const TStringNomFitx& path, uint32_t mode, DString* error) {
+bool TFicheroOrv_stdio::open(const TStringNomFitx& path, uint32_t mode, DString* error,
+                             const platform::ListedEntry* listed) {
     const char* text;
     bool update = (mode & FITX_UPDATE) != 0;
     switch (mode & (FITX_READ | FITX_WRITE | FITX_APPEND)) {
@@ -23,11 +24,15 @@ bool TFicheroOrv_stdio::open(const TStringNomFitx& path, uint32_t mode, DString*
     default:
         throw "Error en TFicheroOrv::Abre";
     }
-    if ((mode & FITX_READ) && !(mode & FITX_WRITE) && !ExisteFichero(path)) {
+    const bool reading = (mode & FITX_READ) && !(mode & FITX_WRITE);
+    // An entry just listed is there: the open itself tells of one gone since.
+    if (reading && !listed && !ExisteFichero(path)) {
         if (error) error->assign("Error File Does not exist");
         return false;
     }
-    stream = platform::stream_open(path.c_str(), text);
+    size_at_open_ = -1;
+    stream = platform::stream_open(path.c_str(), text, listed,
+                                   reading && !update ? &size_at_open_ : nullptr);
     if (!stream) {
         if (error) error->assign("Error Opening File.");
         return false;
@@ -68,6 +73,7 @@ int64_t TFicheroOrv_stdio::tell() {
 
 int64_t TFicheroOrv_stdio::size() {
     if (!stream) return -1;
+    if (size_at_open_ >= 0) return size_at_open_;
     return platform::stream_size(stream);
 }
 

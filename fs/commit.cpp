@@ -1,21 +1,30 @@
 #include "fs/commit.h"
 
 #include <algorithm>
-#include <chrono>
-#include <memory>
 #include <vector>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Descriptors kept free for the copying thread: the standard streams, the listings of the
 // folders under way, the source, the file being written and the size queries.
 constexpr unsigned long kSpareDescriptors = 12;
 // Enough that the copying thread seldom waits for a flush to end: a group of small files
 // takes longer to flush than to copy.
-constexpr size_t kMostFiles = 4096;
+constexpr size_t kMostFiles = 1024;
 // Data not yet flushed that may wait: enough for the copying thread to run ahead of a
 // flush, little enough that one flush stays short.
 constexpr uint64_t kMostBytes = 256ull << 20;
+// How long naming what waits may take: a Cancel waits for it.
+constexpr double kNamingBudget = 0.4;
+// Until the destination has shown its pace, it is taken for a slow one.
+constexpr double kFirstFilesPerSecond = 100;
+constexpr double kFirstBytesPerSecond = 50e6;
+// A destination that writes back slower than this (bytes a second) gets the data of a
+// large copy written back while it is copied, so that no flush ever has much left to do.
+constexpr double kFastWriteBack = 160e6;
+constexpr uint64_t kLeastStretch = 8 << 20;
 // How long a lone copy waits for others to share its flush.
 constexpr std::chrono::milliseconds kGather{5};
 // Copies up to this size go to the stager. Few wait for it (twice these: a batch under way
@@ -25,20 +34,6 @@ constexpr uint64_t kSmallCopy = 1 << 20;
 constexpr size_t kMostUnstaged = 32;
 constexpr uint64_t kMostUnstagedBytes = 2 << 20;
 
-thread_local CopyCommitter* open_here = nullptr;
-
-// A path with its ASCII letters in lower case: where names ignore case, two paths that differ
-// only so name one file.
-std::string Folded(std::string path) {
-    for (char& c : path)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return path;
-}
-
-platform::FsOps& ops() {
-    return platform::fs_ops();
-}
-
 size_t MaxWaiting() {
     const unsigned long limit = platform::raise_open_file_limit();
     return limit > kSpareDescriptors
@@ -46,39 +41,29 @@ size_t MaxWaiting() {
                : 0;
 }
 
-} // namespace
-
-bool CopyNow(const DString& src, const DString& dst, bool fail_if_exists,
-             const platform::CopyProgress* progress) {
-    platform::StagedFile file =
-        ops().stage(src.c_str(), dst.c_str(), fail_if_exists, progress, nullptr);
-    if (!file) return false;
-    bool durable = false;
-    ops().make_durable(&file, 1, &durable);
-    if (durable) return ops().name_staged(file);
-    ops().discard_staged(file);
-    return false;
+// Whether a name refused at the naming belongs to a file that another run put there: a
+// folder in its place is no file.
+bool TakenByAFile(const std::string& dst) {
+    const uint32_t a = platform::fs_ops().attributes(dst.c_str(), 0);
+    return a != platform::kAttrInvalid && !(a & platform::kAttrDirectory);
 }
+
+} // namespace
 
 void CopyCommitter::PrepareProcess() {
     platform::reserve_descriptors(kMostFiles + kSpareDescriptors);
 }
 
 CopyCommitter::CopyCommitter(std::function<bool()> stopped)
-    : max_files_(MaxWaiting()), stopped_(std::move(stopped)), outer_(open_here) {
+    : max_files_(MaxWaiting()), stopped_(std::move(stopped)),
+      files_per_second_(kFirstFilesPerSecond), bytes_per_second_(kFirstBytesPerSecond) {
     thread_ = std::thread([this] { Run(); });
     if (max_files_ > 0) stager_ = std::thread([this] { RunStager(); });
-    open_here = this;
 }
 
 CopyCommitter::~CopyCommitter() {
     DString src, dst;
     Finish(src, dst);
-    open_here = outer_;
-}
-
-CopyCommitter* CopyCommitter::OnThisThread() {
-    return open_here;
 }
 
 bool CopyCommitter::Failed(DString& src, DString& dst) {
@@ -106,37 +91,41 @@ bool CopyCommitter::Finish(DString& src, DString& dst) {
     return !Failed(src, dst);
 }
 
-void CopyCommitter::Fail(std::string& src, std::string& dst) {
+void CopyCommitter::Fail(const std::string& src, const std::string& dst) {
     if (failed_) return;
     failed_ = true;
     any_failed_.store(true, std::memory_order_release);
-    failed_src_ = std::move(src);
-    failed_dst_ = std::move(dst);
+    failed_src_ = src;
+    failed_dst_ = dst;
 }
 
-bool CopyCommitter::Waiting(const DString& dst) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_names_.count(dst.str()) != 0;
-}
-
-void CopyCommitter::Drain(std::unique_lock<std::mutex>& lock) {
-    room_.wait(lock, [&] { return queue_.empty() && in_flight_ == 0; });
+void CopyCommitter::WaitNamed() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [&] { return waiting_ == 0; });
 }
 
 void CopyCommitter::ReleaseDescriptors() {
     std::unique_lock<std::mutex> lock(mutex_);
-    Drain(lock);
+    room_.wait(lock, [&] { return queue_.empty() && in_flight_ == 0; });
 }
 
-bool CopyCommitter::Copy(const DString& src, const DString& dst,
-                         const platform::CopyProgress* progress) {
-    if (max_files_ == 0) return CopyNow(src, dst, true, progress);
+bool CopyCommitter::StagerPiece(void* self, uint64_t) {
+    const auto* c = static_cast<const CopyCommitter*>(self);
+    return !(c->stopped_ && c->stopped_());
+}
+
+bool CopyCommitter::Submit(const DString& src, const DString& dst,
+                           const platform::CopyProgress* progress,
+                           const platform::ListedEntry* listed) {
+    CopyControl control;
+    control.progress = progress;
+    control.listed = listed;
+    control.pace = &pace_;
+    if (max_files_ == 0) return CopyNow(src, dst, false, control);
+    std::unique_lock<std::mutex> lock(mutex_);
     // Under a tight descriptor limit the stager, which holds two more while the copying
     // thread holds its own, would run out of them: there every copy is made here.
     if (progress && progress->size <= kSmallCopy && max_files_ >= kMostUnstaged) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        // The name is taken by a copy not yet named: refused now, as a named file would be.
-        if (waiting_names_.count(dst.str())) return false;
         while (!unstaged_.empty() && (unstaged_.size() >= kMostUnstaged ||
                                       unstaged_bytes_ + progress->size > kMostUnstagedBytes)) {
             // The stager is behind: rather than wait, this thread makes the oldest copy.
@@ -149,14 +138,15 @@ bool CopyCommitter::Copy(const DString& src, const DString& dst,
         }
         unstaged_.push_back({nullptr, src.str(), dst.str(), progress->size});
         unstaged_bytes_ += progress->size;
-        waiting_names_.insert(dst.str());
+        ++waiting_;
         const bool wake = stager_idle_;
         lock.unlock();
         if (wake) unstaged_work_.notify_one();
         return true;
     }
-    if (Waiting(dst)) return false;
-    return StageAndQueue(src.str(), dst.str(), progress);
+    control.write_back_stretch = WriteBackStretch();
+    lock.unlock();
+    return StageAndQueue(src.str(), dst.str(), control);
 }
 
 void CopyCommitter::RunStager() {
@@ -182,31 +172,38 @@ void CopyCommitter::RunStager() {
 void CopyCommitter::MakeWaiting(Item& item) {
     // After a failure or a stop the job ends: what it handed over is not begun.
     const bool drop = any_failed_.load(std::memory_order_acquire) || (stopped_ && stopped_());
-    if (!drop && StageAndQueue(item.src, item.dst, nullptr)) return;
+    const platform::CopyProgress stop{StagerPiece, this, item.bytes};
+    CopyControl control;
+    control.progress = &stop;
+    control.pace = &stager_pace_;
+    if (!drop && StageAndQueue(item.src, item.dst, control)) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --waiting_; // counted again as queued
+        return;
+    }
+    const bool stopped = stopped_ && stopped_();
     std::lock_guard<std::mutex> lock(mutex_);
-    waiting_names_.erase(item.dst);
-    if (!drop) Fail(item.src, item.dst);
+    --waiting_;
+    if (!drop && !stopped) Fail(item.src, item.dst);
+    room_.notify_all();
 }
 
-bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst,
-                                  const platform::CopyProgress* progress) {
-    uint64_t bytes = 0;
-    platform::StagedFile file = ops().stage(src.c_str(), dst.c_str(), true, progress, &bytes);
-    if (!file && platform::out_of_descriptors(ops().last_error())) {
+bool CopyCommitter::StageAndQueue(std::string src, const std::string& dst,
+                                  const CopyControl& control) {
+    std::unique_ptr<StagedCopy> copy = StagedCopy::Make(src.c_str(), dst.c_str(), false, control);
+    if (!copy && platform::out_of_descriptors(platform::fs_ops().last_error())) {
         // The waiting copies hold the descriptors: once they are named, try again.
         ReleaseDescriptors();
-        file = ops().stage(src.c_str(), dst.c_str(), true, progress, &bytes);
+        copy = StagedCopy::Make(src.c_str(), dst.c_str(), false, control);
     }
-    if (!file) return false;
+    if (!copy) return false;
+    const uint64_t bytes = copy->bytes();
     bool wake = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        room_.wait(lock, [&] {
-            const size_t files = queue_.size() + in_flight_;
-            return files == 0 || (files < max_files_ && queued_bytes_ < kMostBytes);
-        });
-        queue_.push_back({file, src, dst, bytes});
-        waiting_names_.insert(dst);
+        room_.wait(lock, [&] { return Room(bytes); });
+        queue_.push_back({std::move(copy), std::move(src), std::string(), bytes});
+        ++waiting_;
         queued_bytes_ += bytes;
         // The committer needs a nudge for a first copy and once a group is full; between
         // the two it would only wake to go back to sleep.
@@ -216,8 +213,35 @@ bool CopyCommitter::StageAndQueue(const std::string& src, const std::string& dst
     return true;
 }
 
+bool CopyCommitter::Room(uint64_t bytes) const {
+    const size_t files = queue_.size() + in_flight_;
+    if (files == 0) return true;
+    const uint64_t waiting = queued_bytes_ + in_flight_bytes_ + bytes;
+    const double seconds = static_cast<double>(files + 1) / files_per_second_ +
+                           static_cast<double>(waiting) / bytes_per_second_;
+    return files < max_files_ && waiting <= kMostBytes && seconds <= kNamingBudget;
+}
+
 bool CopyCommitter::GroupReady() const {
-    return queue_.size() >= max_files_ / 2 || queued_bytes_ >= kMostBytes / 2;
+    return !Room(0) || queue_.size() >= max_files_ / 2 || queued_bytes_ >= kMostBytes / 2;
+}
+
+void CopyCommitter::Measured(size_t files, uint64_t bytes, Clock::duration took) {
+    const double seconds = std::max(1e-6, std::chrono::duration<double>(took).count());
+    // Each group weighs as much as all before it: the destination's pace shows at once, and
+    // one slow spell does not decide it.
+    files_per_second_ = (files_per_second_ + static_cast<double>(files) / seconds) / 2;
+    // Only a group with much data tells how fast the data goes.
+    if (bytes >= kLeastStretch) {
+        const double rate = static_cast<double>(bytes) / seconds;
+        bytes_per_second_ = bytes_measured_ ? (bytes_per_second_ + rate) / 2 : rate;
+        bytes_measured_ = true;
+    }
+}
+
+uint64_t CopyCommitter::WriteBackStretch() const {
+    if (!bytes_measured_ || bytes_per_second_ >= kFastWriteBack) return 0;
+    return std::max(kLeastStretch, static_cast<uint64_t>(bytes_per_second_ * kNamingBudget / 2));
 }
 
 void CopyCommitter::Run() {
@@ -231,43 +255,43 @@ void CopyCommitter::Run() {
         work_.wait_for(lock, kGather, [&] { return closing_ || GroupReady(); });
         std::vector<Item> group;
         uint64_t bytes = 0;
-        while (!queue_.empty() && (group.empty() || bytes < kMostBytes)) {
+        while (!queue_.empty()) {
             bytes += queue_.front().bytes;
             group.push_back(std::move(queue_.front()));
             queue_.pop_front();
         }
         in_flight_ = group.size();
+        in_flight_bytes_ = bytes;
         queued_bytes_ -= bytes;
         lock.unlock();
 
-        std::vector<platform::StagedFile> files;
+        const Clock::time_point start = Clock::now();
+        std::vector<StagedCopy*> copies;
         for (const Item& item : group)
-            files.push_back(item.file);
-        std::unique_ptr<bool[]> durable(new bool[files.size()]());
-        ops().make_durable(files.data(), files.size(), durable.get());
+            copies.push_back(item.copy.get());
+        std::unique_ptr<bool[]> durable(new bool[copies.size()]());
+        StagedCopy::MakeDurable(copies.data(), copies.size(), durable.get());
         std::vector<char> named(group.size(), 0);
         for (size_t i = 0; i < group.size(); ++i) {
-            if (!durable[i]) {
-                ops().discard_staged(group[i].file);
-                continue;
-            }
-            named[i] = ops().name_staged(group[i].file);
+            if (!durable[i]) continue;
+            named[i] = group[i].copy->Name();
             // A name that another process gave a file meanwhile counts as a file that was
-            // there already; one that this committer gave (under another case, where case
-            // is ignored) is a collision.
-            const std::string folded = Folded(group[i].dst);
-            if (!named[i] && platform::name_taken(ops().last_error()))
-                named[i] = made_.count(folded) == 0;
-            else if (named[i])
-                made_.insert(folded);
+            // there already.
+            if (!named[i] && platform::name_taken(platform::fs_ops().last_error()))
+                named[i] = TakenByAFile(group[i].destination());
         }
+        const Clock::duration took = Clock::now() - start;
 
         lock.lock();
-        for (size_t i = 0; i < group.size(); ++i) {
-            waiting_names_.erase(group[i].dst);
-            if (!named[i]) Fail(group[i].src, group[i].dst);
-        }
+        Measured(group.size(), bytes, took);
+        for (size_t i = 0; i < group.size(); ++i)
+            if (!named[i]) Fail(group[i].src, group[i].destination());
+        waiting_ -= group.size();
+        lock.unlock();
+        group.clear(); // discards what was not named
+        lock.lock();
         in_flight_ = 0;
+        in_flight_bytes_ = 0;
         room_.notify_all();
     }
 }

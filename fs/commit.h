@@ -1,44 +1,52 @@
 #pragma once
-// CopyCommitter: while one is open on a thread, the copies that DuplicaFichero makes there
-// without leave to replace return as soon as their data is complete in a file that has no
-// name yet. A committer thread of its own brings them to disk and names them in groups while
-// the copying thread goes on: each group is what arrived while the previous one was flushed,
-// bounded by count, bytes and the descriptors that waiting copies hold. A name still appears
+// CopyCommitter: the deferred copies of the copy job. Submit makes a copy that never replaces
+// a file and returns once its data is complete in a file that has no name yet; a committer
+// thread of its own brings such copies to disk and names them in groups while the job goes
+// on: each group is what arrived while the previous one was flushed. A name still appears
 // only over data on disk, and a crash before leaves nothing under it.
 //
-// A small copy whose size the caller gave is not even made on the copying thread: a stager
-// thread makes it, so that the copying thread's work on the next files overlaps writing
-// these. Such a copy tells no pieces; when it fails, that is reported as a failed naming is.
-// The copies handed over after a failure, or once the owner's stop test answers true (a
-// Cancel), are dropped before they begin.
+// A small copy is not even made on the submitting thread: a stager thread makes it, so that
+// the submitting thread's work on the next files overlaps writing these. Such a copy tells no
+// pieces; when it fails, that is reported as a failed naming is. The copies handed over after
+// a failure, or once the owner's stop test answers true (a Cancel), are dropped before they
+// begin.
 //
-// While a copy waits, ExisteFichero counts its name as taken and a second copy to that name
-// is refused at once. A name that another process takes meanwhile counts as a file that was
-// there already, as the copy job wants it when two runs share a destination. Copies that may
-// replace a file, and every copy made on another thread, stay immediate.
+// What may wait for its name is bounded by the time naming it will take, as the destination
+// has shown so far, so that a Cancel, after which the waiting copies are still named, ends
+// soon on a slow USB stick too; and by the descriptors waiting copies hold.
+//
+// A name that another process takes meanwhile with a file counts as a file that was there
+// already, as the copy job wants it when two runs share a destination; a folder under the
+// name is a failure.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_set>
 
+#include "fs/staged_copy.h"
 #include "platform/fs.h"
 #include "text/dstring.h"
 
-// The copy flushed and named before it returns.
-bool CopyNow(const DString& src, const DString& dst, bool fail_if_exists,
-             const platform::CopyProgress* progress);
+// Whoever holds descriptors that it can give back on request (a listing that found none
+// left asks before it tries again).
+class DescriptorHolder {
+  public:
+    virtual ~DescriptorHolder() = default;
+    virtual void ReleaseDescriptors() = 0;
+};
 
-class CopyCommitter {
+class CopyCommitter : public DescriptorHolder {
   public:
     explicit CopyCommitter(std::function<bool()> stopped = {});
     // Finishes; a copy that could not be named then goes unreported.
-    ~CopyCommitter();
+    ~CopyCommitter() override;
     CopyCommitter(const CopyCommitter&) = delete;
     CopyCommitter& operator=(const CopyCommitter&) = delete;
 
@@ -46,58 +54,74 @@ class CopyCommitter {
     // and makes room for the descriptors that waiting copies hold.
     static void PrepareProcess();
 
-    // The committer open on the calling thread; null for none.
-    static CopyCommitter* OnThisThread();
+    // The deferred copy of src to dst, never replacing a file: made now, or by the stager
+    // when progress tells a small size; named later. True when it was handed over (a later
+    // failure is told by Failed and Finish); false when it failed at once, with the system's
+    // error set (the cancelled code when progress stopped it). listed: the source as a
+    // listing has just returned it, or null. Called from one thread only.
+    bool Submit(const DString& src, const DString& dst, const platform::CopyProgress* progress,
+                const platform::ListedEntry* listed);
+    // Waits until every copy handed over so far is named or has failed.
+    void WaitNamed();
+    // Waits until the copies staged so far are named and their descriptors closed.
+    void ReleaseDescriptors() override;
 
-    // True when some copy could not be named so far; src and dst then hold the paths of the
-    // first such copy, as they were given to DuplicaFichero. Does not wait.
+    // True when some copy could not be made or named so far; src and dst then hold the paths
+    // of the first such copy, as they were handed over. Does not wait.
     bool Failed(DString& src, DString& dst);
     // Waits until every copy handed over is named or discarded. False when one could not be
-    // named, with its paths as for Failed.
+    // made or named, with its paths as for Failed.
     bool Finish(DString& src, DString& dst);
 
-    // DuplicaFichero's way in: stages the copy and queues it, waiting while the queue is full.
-    bool Copy(const DString& src, const DString& dst, const platform::CopyProgress* progress);
-    // Whether a copy to dst waits in the queue.
-    bool Waiting(const DString& dst);
-    // Waits until the copies staged so far are named and their descriptors closed.
-    void ReleaseDescriptors();
-
   private:
+    // A copy handed over. Thousands may wait: only what is needed is kept.
     struct Item {
-        platform::StagedFile file; // null while it waits for the stager
-        std::string src, dst;
+        std::unique_ptr<StagedCopy> copy; // null while it waits for the stager
+        std::string src;
+        std::string dst; // while it waits for the stager; then the copy's own
         uint64_t bytes;
+        const std::string& destination() const { return copy ? copy->destination() : dst; }
     };
     void Run();
     void RunStager();
     // Makes a copy handed to the stager, or drops it once the job is ending. Without the lock.
     void MakeWaiting(Item& item);
     // Stages the copy and queues it for the committer.
-    bool StageAndQueue(const std::string& src, const std::string& dst,
-                       const platform::CopyProgress* progress);
+    bool StageAndQueue(std::string src, const std::string& dst, const CopyControl& control);
+    // Whether a copy of `bytes` more may wait: what waits then is named within the time
+    // allowed, as far as the destination has shown. Under the lock.
+    bool Room(uint64_t bytes) const;
     // Enough waits to fill a group: no need to wait for more. Under the lock.
     bool GroupReady() const;
-    // Waits until nothing is queued or being named.
-    void Drain(std::unique_lock<std::mutex>& lock);
+    // Learns how long naming a group took. Under the lock.
+    void Measured(size_t files, uint64_t bytes, std::chrono::steady_clock::duration took);
+    // Copies that waiting data is best written back in, as the destination's speed tells.
+    // Under the lock.
+    uint64_t WriteBackStretch() const;
     // Keeps the first failure. Under the lock.
-    void Fail(std::string& src, std::string& dst);
+    void Fail(const std::string& src, const std::string& dst);
+    static bool StagerPiece(void* self, uint64_t bytes);
 
     const size_t max_files_; // waiting copies, each holding a descriptor
     const std::function<bool()> stopped_;
+    PieceTimer pace_, stager_pace_; // the submitting thread's and the stager's
+
     std::mutex mutex_;
     std::condition_variable work_, room_, unstaged_work_;
+    // All below are guarded by mutex_.
     std::deque<Item> unstaged_; // for the stager
     uint64_t unstaged_bytes_ = 0;
-    bool stager_closing_ = false, stager_idle_ = false;
+    bool stager_closing_ = false, stager_busy_ = false, stager_idle_ = false;
     std::deque<Item> queue_;
-    std::unordered_set<std::string> waiting_names_; // handed over, not yet named
-    size_t in_flight_ = 0;                          // being flushed and named
-    uint64_t queued_bytes_ = 0;
+    size_t waiting_ = 0;   // handed over, not yet named or failed
+    size_t in_flight_ = 0; // being flushed and named
+    uint64_t queued_bytes_ = 0, in_flight_bytes_ = 0;
+    // What the destination has shown: files and bytes named per second.
+    double files_per_second_, bytes_per_second_;
+    bool bytes_measured_ = false;
     bool closing_ = false, failed_ = false;
-    std::atomic<bool> any_failed_{false}; // failed_, for a look without the lock
     std::string failed_src_, failed_dst_;
-    std::unordered_set<std::string> made_; // names given, folded; the committer thread's own
-    CopyCommitter* outer_;                 // the committer open on this thread before this one
-    std::thread thread_, stager_;
+
+    std::atomic<bool> any_failed_{false}; // failed_, for a look without the lock
+    std::thread thread_, stager_;         // last: they start once the members above are ready
 };

@@ -1,9 +1,9 @@
 #include "fs/fs.h"
 
-#include "fs/commit.h"
 #include "fs/path.h"
+#include "fs/staged_copy.h"
+#include "fs/temp_names.h"
 #include "platform/fs.h"
-#include "platform/temp_name.h"
 
 namespace {
 platform::FsOps& ops() {
@@ -27,8 +27,6 @@ uint32_t attributes_of(const DString& path) {
 } // namespace
 
 bool ExisteFichero(const DString& path) {
-    CopyCommitter* committer = CopyCommitter::OnThisThread();
-    if (committer && committer->Waiting(path)) return true;
     if (!drive_present(TStringNomFitx(path))) return false;
     uint32_t a = ops().attributes(path.c_str(), path.get_codepage());
     return a != platform::kAttrInvalid && !(a & platform::kAttrDirectory);
@@ -54,13 +52,18 @@ bool BorraFichero(const DString& path) {
 
 bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
                     const platform::CopyProgress* progress) {
-    CopyCommitter* committer = CopyCommitter::OnThisThread();
-    if (committer && fail_if_exists) return committer->Copy(src, dst, progress);
-    return CopyNow(src, dst, fail_if_exists, progress);
+    CopyControl control;
+    control.progress = progress;
+    return CopyNow(src, dst, !fail_if_exists, control);
 }
 
 bool MueveFichero(const DString& src, const DString& dst) {
-    return ops().move(src.c_str(), dst.c_str());
+    if (ops().move(src.c_str(), dst.c_str())) return true;
+    if (!platform::cross_volume(ops().last_error())) return false;
+    // Another volume: a complete copy first, then the original goes.
+    if (!CopyNow(src, dst, false, CopyControl())) return false;
+    ops().remove(src.c_str());
+    return true;
 }
 
 void RemoveStaleTemporaries(const DString& folder) {
@@ -68,12 +71,10 @@ void RemoveStaleTemporaries(const DString& folder) {
     if (base.is_empty() || base.char_at(base.length() - 1) != '\\') base.append('\\');
     platform::FindRecord rec;
     platform::ListingEnd end;
-    platform::FindHandle search =
-        ops().find_first((base + platform::kTempFilePattern).c_str(), "", &rec, &end);
+    platform::FindHandle search = ops().find_first((base + kTempFilePattern).c_str(), &rec, &end);
     if (!search) return;
     do {
-        if (!(rec.attributes & platform::kAttrDirectory) && platform::stale_temp_file(rec.name))
-            ops().remove((base + rec.name).c_str());
+        if (StaleTemporary(rec)) ops().discard((base + rec.name).c_str());
     } while (ops().find_next(search, &rec, &end));
     ops().find_close(search);
 }

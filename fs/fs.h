@@ -7,23 +7,21 @@ namespace platform {
 struct CopyProgress;
 }
 
-// A copy that waits for its name in this thread's CopyCommitter counts as existing.
 bool ExisteFichero(const DString& path);
 bool ExisteCarpeta(const DString& path, bool carpeta_de);
 bool EsSoloLectura(const DString& path);
 bool EsOculto(const DString& path);
 bool BorraFichero(const DString& path);
 // Copies content, last-write time and permissions. The destination name appears only when
-// the whole copy is on disk; with fail_if_exists an existing file is never replaced. While a
-// CopyCommitter is open on this thread (fs/commit.h), such a copy is named by it, later.
+// the whole copy is on disk; with fail_if_exists an existing file is never replaced.
 // progress, when given, hears of each piece written and may stop the copy between two
 // pieces (platform/fs.h).
 bool DuplicaFichero(const DString& src, const DString& dst, bool fail_if_exists,
                     const platform::CopyProgress* progress = nullptr);
-// Never replaces an existing file.
+// Never replaces an existing file. To another volume the file is copied first, then removed.
 bool MueveFichero(const DString& src, const DString& dst);
 // Removes from folder the hidden temporary files of copies that this host's processes left
-// when they died (platform/temp_name.h); those of other hosts and of running processes stay.
+// when they died (fs/temp_names.h); those of other hosts and of running processes stay.
 void RemoveStaleTemporaries(const DString& folder);
 // Creates the last component of path only (its parent must exist).
 bool CreaCarpeta(const DString& path);

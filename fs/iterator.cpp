@@ -1,6 +1,7 @@
 #include "fs/iterator.h"
 
 #include "fs/commit.h"
+#include "fs/link_rule.h"
 
 TIteradorFitx::TIteradorFitx(const DString& pattern) : patron(pattern), base(pattern) {}
 
@@ -8,42 +9,46 @@ TIteradorFitx::~TIteradorFitx() {
     CloseSearch();
 }
 
+// The hidden test is the listing's own: the attributes it has just read for the entry.
 bool TIteradorFitx::Siguiente() {
-    platform::FsOps& ops = platform::fs_ops();
     for (;;) {
         if (!Paso()) return false;
-        if (incluir_ocultos) return true;
-        const uint32_t a = ops.attributes(ruta.c_str(), 0);
-        if (a == platform::kAttrInvalid) {
-            // An entry that is gone, or a link that leads nowhere, counts as hidden; any
-            // other reason why its attributes cannot be read means the folder is unreadable.
-            if (platform::names_nothing(ops.last_error())) continue;
-            ended = platform::ListingEnd::failed;
-            CloseSearch();
-            return false;
-        }
-        if (!(a & platform::kAttrHidden)) return true;
+        if (incluir_ocultos || !(datos.attributes & platform::kAttrHidden)) return true;
     }
 }
 
 bool TIteradorFitx::Paso() {
     platform::FsOps& ops = platform::fs_ops();
+    bool more;
     if (!busqueda) {
-        busqueda = ops.find_first(patron.c_str(), walk_top.c_str(), &datos, &ended);
-        // Copies still waiting to be named hold descriptors: once they are, try again.
-        CopyCommitter* committer = CopyCommitter::OnThisThread();
-        if (!busqueda && committer && ended == platform::ListingEnd::failed &&
-            platform::out_of_descriptors(ops.last_error())) {
-            committer->ReleaseDescriptors();
-            busqueda = ops.find_first(patron.c_str(), walk_top.c_str(), &datos, &ended);
+        const std::string folder = base.Carpeta().str();
+        links_ = std::make_unique<LinkRule>(walk_top.str(), folder);
+        if (!links_->TopAllowed()) {
+            ended = platform::ListingEnd::missing; // left out like a link that leads nowhere
+            return false;
         }
-        if (!busqueda) return false;
-    } else if (!ops.find_next(busqueda, &datos, &ended)) {
+        busqueda = ops.find_first(patron.c_str(), &datos, &ended);
+        if (!busqueda && descriptors && ended == platform::ListingEnd::failed &&
+            platform::out_of_descriptors(ops.last_error())) {
+            descriptors->ReleaseDescriptors();
+            busqueda = ops.find_first(patron.c_str(), &datos, &ended);
+        }
+        more = busqueda != nullptr;
+    } else {
+        more = ops.find_next(busqueda, &datos, &ended);
+    }
+    while (more && !links_->Takes(datos))
+        more = ops.find_next(busqueda, &datos, &ended);
+    if (!more) {
         CloseSearch();
         return false;
     }
     LeeEntrada();
     return true;
+}
+
+const platform::ListedEntry* TIteradorFitx::Listed() const {
+    return busqueda ? platform::fs_ops().listed(busqueda) : nullptr;
 }
 
 void TIteradorFitx::CloseSearch() {

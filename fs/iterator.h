@@ -3,9 +3,14 @@
 // "\*.*" in this program), one entry per Siguiente. It does not descend into folders.
 #include <cstdint>
 
+#include <memory>
+
 #include "fs/path.h"
 #include "platform/fs.h"
 #include "text/temps.h"
+
+class DescriptorHolder;
+class LinkRule;
 
 class TIteradorFitx {
   public:
@@ -31,9 +36,17 @@ class TIteradorFitx {
     bool incluir_ocultos = false;
     TStringNomFitx patron;
     // The folder a walk began at. Links are followed only to targets on the drive that
-    // holds it (inside it when that drive is the system's root folder); empty: the folder
-    // of the pattern. Set before the first step.
+    // holds it (inside it when that drive is the system's root folder; fs/link_rule.h);
+    // empty: the folder of the pattern. Set before the first step.
     TStringNomFitx walk_top;
+    // Asked to give back descriptors when the folder cannot be opened for want of them,
+    // before it is tried once more; may be null. Set before the first step.
+    DescriptorHolder* descriptors = nullptr;
+
+    // The current entry as the listing holds it, for questions about it that go through the
+    // listing rather than the path again (TamanoFichero, the copy's open). Valid until the
+    // next step; null when there is none or the system offers nothing of the kind.
+    const platform::ListedEntry* Listed() const;
     // Why the last Siguiente answered false: the end of the folder, a folder that does not
     // exist, or one that could not be read (the folder itself, or an entry's attributes for
     // any reason but the entry's absence).
@@ -50,4 +63,7 @@ class TIteradorFitx {
     platform::FindRecord datos{};
     platform::FindHandle busqueda = nullptr;
     TStringNomFitx base;
+
+  private:
+    std::unique_ptr<LinkRule> links_;
 };

@@ -12,4 +12,9 @@ namespace platform {
 // one '/'.
 std::string drive_root(const char* src_value);
 
+// The root of the volume that holds an existing path whose links are resolved: its mount
+// point on POSIX, its drive root or mounted folder on Windows; library text, empty when it
+// cannot be told.
+std::string volume_root(const char* path);
+
 } // namespace platform

@@ -37,8 +37,13 @@ int64_t file_seek(FileHandle h, int64_t distance, SeekFrom from);
 // Ends the file at the current position.
 bool file_set_end(FileHandle h);
 
-// A C stream on a library path; mode is a C mode text such as "rb".
-std::FILE* stream_open(const char* path, const char* mode);
+struct ListedEntry; // platform/fs.h
+
+// A C stream on a library path; mode is a C mode text such as "rb". listed: the entry a
+// listing has just returned at path, when the caller has one; the open then goes through
+// that listing. size_at_open, when given, receives the file's size as the open found it.
+std::FILE* stream_open(const char* path, const char* mode, const ListedEntry* listed = nullptr,
+                       int64_t* size_at_open = nullptr);
 // 64-bit stream positions; stream_seek answers 0 on success like fseek.
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from);
 int64_t stream_tell(std::FILE* f);

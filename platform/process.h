@@ -14,4 +14,12 @@ int take_interrupts();
 // stopped by one ends with 128 + this number.
 int termination_signal();
 
+// The exit code for a run that ended with outcome (0 done or cancelled, 1 failed, 2 refused
+// parameters). POSIX: the outcome, or 128 + the termination signal's number when one came.
+// Windows: 0 always, as the installers that start the program expect.
+int exit_code(int outcome);
+// Whether the system's programs answer --help and --version on standard output (POSIX). A
+// Windows window program has no console to answer on.
+bool answers_help();
+
 } // namespace platform::process

@@ -1,11 +1,12 @@
 #pragma once
-// The base of a worker thread: created suspended, started once with Resume, runs Execute and
-// then DoTerminate on a thread of its own.
+// The base of a worker thread: always created suspended, started once with Resume, runs
+// Execute and then DoTerminate on a thread of its own. It never starts from its constructor,
+// so that Execute only ever runs on a whole object, its derived part included.
 namespace platform {
 
 class Thread {
   public:
-    explicit Thread(bool create_suspended);
+    Thread();
     // Waits for the thread body. A derived class whose Execute uses its own members must call
     // WaitFor in its own destructor, since by the time this one runs those members are gone.
     virtual ~Thread();

@@ -326,6 +326,43 @@ int from_wide(int codepage, const char16_t* wtext, int wlength, char* out, int o
     return result;
 }
 
+std::u16string platform::path_to_utf16(const char* text, size_t length) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    const int n = static_cast<int>(length);
+    std::u16string out(static_cast<size_t>(utf8_units_needed(s, n)) + 1, u'\0');
+    out.resize(static_cast<size_t>(utf8_decode(s, n, out.data(), static_cast<int>(out.size()))));
+    return out;
+}
+
+std::string platform::path_from_utf16(const char16_t* w, size_t wlength) {
+    std::string out;
+    out.reserve(wlength * 3);
+    auto put3 = [&](uint32_t u) {
+        out += static_cast<char>(0xE0 | (u >> 12));
+        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    };
+    for (size_t i = 0; i < wlength; ++i) {
+        const uint32_t u = w[i];
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else if (high_surrogate(static_cast<char16_t>(u)) && i + 1 < wlength &&
+                   low_surrogate(w[i + 1])) {
+            const uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (w[++i] - 0xDC00u);
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            put3(u); // a lone surrogate too
+        }
+    }
+    return out;
+}
+
 DUString::DUString(const char* text, int length, int codepage) {
     if (!text) text = "";
     if (length < 0) length = static_cast<int>(std::strlen(text));

@@ -12,7 +12,7 @@ targets=(utf8_decode utf8_encode split strip_quotes lee_parametros)
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
-  -DLUMBRAKE_TESTS=ON -DLUMBRAKE_FUZZ=ON >/dev/null
+  -DLUMBRAKE_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target "${targets[@]/#/fuzz_}"
 
 mkdir -p "$build/fuzz-artifacts"

@@ -8,12 +8,18 @@
 #   two runs at once into one destination: both end without an error, the tree complete.
 #
 #   scripts/robustness.sh <lumbrake-cd binary> [work folder]   (KILLS=10 per file system)
+# Without a work folder it works in a new one on the disk (/var/tmp, not a tmpfs /tmp) and
+# removes it at its end; a work folder given is kept, with its source trees for the next run.
 set -euo pipefail
 
 tool=$(readlink -f "${1:?usage: robustness.sh <lumbrake-cd binary> [work folder]}")
-work=${2:-/var/tmp/lumbrake-robustness}
+if [ -n "${2:-}" ]; then
+    work=$2 own_work=
+    mkdir -p "$work"
+else
+    work=$(mktemp -d /var/tmp/lumbrake-robustness.XXXXXX) own_work=1
+fi
 kills=${KILLS:-10}
-mkdir -p "$work"
 work=$(cd "$work" && pwd)
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -45,6 +51,8 @@ cleanup() {
     mountpoint -q "$work/tmpfs" && umount "$work/tmpfs"
     mountpoint -q "$work/fat" && fusermount -u "$work/fat"
     [ -d /sys/fs/cgroup/blkio/lumbrake-disc ] && rmdir /sys/fs/cgroup/blkio/lumbrake-disc
+    # Only once nothing is mounted below it.
+    if [ -n "$own_work" ] && ! findmnt -rn -o TARGET | grep -q "^$work/"; then rm -rf "$work"; fi
     true
 }
 trap cleanup EXIT

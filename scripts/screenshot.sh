@@ -129,9 +129,10 @@ shot_wine() {
   cmake -S . -B build/win-tool -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMBRAKE_TESTS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
   cmake --build build/win-tool -j"${JOBS:-2}" --target lumbrake-cd
-  export WINEPREFIX=${WINEPREFIX:-$scratch/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  # A new prefix is made and left to settle before the tool starts.
-  [ -d "$WINEPREFIX/drive_c" ] || { /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1; /usr/lib/wine/wineserver -w; } || true
+  # A Wine prefix of its own, never the user's (whose drive E: it would repoint), made and
+  # left to settle before the tool starts, and removed with the scratch folder.
+  export WINEPREFIX=$scratch/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  { /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1; /usr/lib/wine/wineserver -w; } || true
   local kind disc pid
   for kind in plain rtl; do
     disc=$scratch/wine-disc-$kind
@@ -179,6 +180,7 @@ shot_qt() {
 mounted=()
 cleanup() {
   local group=/sys/fs/cgroup/blkio/lumbrake-shot-$$
+  if [ "${WINEPREFIX:-}" = "$scratch/wine" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
   if [ -d "$group" ]; then rmdir "$group" || echo "left $group behind" >&2; fi
   for m in "${mounted[@]}"; do umount "$m" 2>/dev/null || true; done
   rmdir /media/lumbrake-shot-$$-* 2>/dev/null

@@ -3,7 +3,7 @@
 #include "platform/exception.h"
 #include "platform/sync.h"
 
-TThreadOrv::TThreadOrv(const char* name) : platform::Thread(true), nombre(name) {}
+TThreadOrv::TThreadOrv(const char* name) : platform::Thread(), nombre(name) {}
 
 TThreadOrv::~TThreadOrv() {
     WaitFor();

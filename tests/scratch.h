@@ -127,19 +127,22 @@ inline int open_without_tmpfile(const char* p, int flags, mode_t mode) {
 }
 
 // An image made and mounted with FUSE at mnt by a shell command that finds its paths in $img
-// and $mnt; mounted stays false where the tools or FUSE are missing.
+// and $mnt; mounted stays false where the tools or FUSE are missing. release runs after the
+// unmount, with the same paths (to free a loop device, say).
 struct FuseImage {
     sfs::path mnt;
+    std::string paths, release;
     bool mounted = false;
-    FuseImage(const sfs::path& scratch, const std::string& make_and_mount) : mnt(scratch / "mnt") {
+    FuseImage(const sfs::path& scratch, const std::string& make_and_mount, std::string after = "")
+        : mnt(scratch / "mnt"), release(std::move(after)) {
         if (::access("/dev/fuse", R_OK | W_OK) != 0) return;
         sfs::create_directories(mnt);
-        const std::string cmd = "img='" + (scratch / "image").string() + "' mnt='" + mnt.string() +
-                                "' && (" + make_and_mount + ") >/dev/null 2>&1";
-        mounted = std::system(cmd.c_str()) == 0;
+        paths = "img='" + (scratch / "image").string() + "' mnt='" + mnt.string() + "' && ";
+        mounted = std::system((paths + "(" + make_and_mount + ") >/dev/null 2>&1").c_str()) == 0;
     }
     ~FuseImage() {
         if (mounted) std::system(("fusermount -u -z '" + mnt.string() + "'").c_str());
+        if (!release.empty()) std::system((paths + "(" + release + ") >/dev/null 2>&1").c_str());
     }
 };
 

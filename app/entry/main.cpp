@@ -1,6 +1,11 @@
-// The program's entry: arguments as UTF-8, then the application entry. The exit code is 0,
-// except after a termination request (SIGTERM, SIGHUP), which cancels the copy and makes the
-// program end with 128 + the signal's number once the job has stopped.
+// The program's entry: arguments as UTF-8, then the application entry. Where the system's
+// programs answer --help and --version, a command line that asks only for one of them is
+// answered here, before any window or display. The exit code follows the system's
+// conventions (platform::process::exit_code): on Linux how the run ended, or 128 + the
+// signal's number after a termination request (SIGTERM, SIGHUP), which cancels the copy.
+#include <cstdio>
+
+#include "app/entry/usage.h"
 #include "app/form_lumbrake.h"
 #include "fs/commit.h"
 #include "platform/args.h"
@@ -9,10 +14,12 @@
 
 int main(int argc, char** argv) {
     platform::process::start();
-    CopyCommitter::PrepareProcess();
     platform::utf8_arguments(argc, argv);
+    if (platform::process::answers_help()) {
+        if (const char* text = StandaloneAnswer(argc, argv))
+            return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    CopyCommitter::PrepareProcess();
     platform::set_args(argc, argv);
-    const int code = RunApplication();
-    const int sig = platform::process::termination_signal();
-    return sig ? 128 + sig : code;
+    return platform::process::exit_code(RunApplication());
 }

@@ -100,6 +100,10 @@ class Application {
     virtual int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned style) = 0;
     // The standard message for an exception that escaped the entry.
     virtual void ShowException(const Exception& e) = 0;
+    // A line for a user at a terminal, where no window shows how the copy went: the terminal
+    // line writes it on standard error and returns true; a window shows nothing of it and
+    // returns false.
+    virtual bool Note(const UnicodeString&) { return false; }
     // From any thread: the timer of the main window ticks as soon as it can, without waiting
     // for the rest of its interval.
     virtual void Wake() = 0;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "platform/drive.h"
+#include "platform/posix/calls.h"
+#include "platform/posix/native_path.h"
 
 namespace platform {
 namespace {
@@ -31,13 +33,13 @@ std::string mount_point(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     struct stat st {};
-    while (path != "/" && stat(path.c_str(), &st) != 0)
+    while (path != "/" && posix_calls().stat(path.c_str(), &st) != 0)
         path = parent_of(path);
     if (path == "/") return path;
     for (;;) {
         std::string up = parent_of(path);
         struct stat ust {};
-        if (stat(up.c_str(), &ust) != 0 || ust.st_dev != st.st_dev) return path;
+        if (posix_calls().stat(up.c_str(), &ust) != 0 || ust.st_dev != st.st_dev) return path;
         if (up == "/") return up;
         path = up;
     }
@@ -54,6 +56,10 @@ std::string drive_root(const char* src_value) {
     std::string root = mount_point(src_value);
     if (root.back() != '/') root += '/';
     return root;
+}
+
+std::string volume_root(const char* path) {
+    return path && *path ? library_path(mount_point(path).c_str()) : std::string();
 }
 
 } // namespace platform

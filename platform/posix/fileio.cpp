@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/fileio.h"
+#include "platform/posix/calls.h"
 #include "platform/posix/listed.h"
 #include "platform/posix/native_path.h"
 
@@ -20,41 +21,33 @@ int fd_of(FileHandle h) {
 FileHandle handle_of(int fd) {
     return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
 }
-// The size of the file last opened for reading on this thread, from the status taken when it
-// was opened: a file opened only to learn its size needs no second query.
-thread_local int g_read_fd = -1;
-thread_local int64_t g_read_size = 0;
+} // namespace
 
-// Opens a regular file. The open does not wait, so that a FIFO or a device cannot block it;
-// those, and folders (which open for reading here), are refused as Windows refuses them. The
-// non-blocking flag stays: it changes nothing for a regular file.
-int open_regular(const char* path, int flags) {
+// The open does not wait, so that a FIFO or a device cannot block it; those, and folders
+// (which open for reading here), are refused as Windows refuses them. The non-blocking flag
+// stays: it changes nothing for a regular file.
+int open_regular(const char* path, int flags, const ListedEntry* listed, struct stat* st) {
     const std::string native = native_path(path);
-    // The entry just listed opens from its folder's descriptor; a file opened for writing
-    // may change what the listing told.
-    const bool reading = (flags & O_ACCMODE) == O_RDONLY;
-    const ListedEntry* listed = reading ? listed_entry(native) : nullptr;
-    if (!reading) forget_listed();
+    PosixCalls& sys = posix_calls();
+    flags |= O_NONBLOCK | O_NOCTTY;
     int fd;
     do {
-        fd = listed ? ::openat(listed->dir_fd, native.c_str() + listed->name_at,
-                               flags | O_NONBLOCK | O_NOCTTY, 0666)
-                    : ::open(native.c_str(), flags | O_NONBLOCK | O_NOCTTY, 0666);
+        fd = listed && listed->path == native
+                 ? sys.openat(listed->dir_fd, native.c_str() + listed->name_at, flags, 0666)
+                 : sys.open(native.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
+    struct stat own {};
+    if (!st) st = &own;
+    *st = {};
+    if (sys.fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+        const int err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
+        sys.close(fd);
         errno = err;
         return -1;
     }
-    g_read_fd = reading ? fd : -1;
-    g_read_size = static_cast<int64_t>(st.st_size);
     return fd;
 }
-
-} // namespace
 
 // Share modes cannot be enforced on POSIX systems: share_read is not applied here.
 FileHandle file_open(const char* path, unsigned access, FileDisposition disposition,
@@ -68,7 +61,7 @@ FileHandle file_open(const char* path, unsigned access, FileDisposition disposit
         flags |= O_RDONLY;
     if (disposition == FileDisposition::create_always) flags |= O_CREAT | O_TRUNC;
     if (disposition == FileDisposition::open_always) flags |= O_CREAT;
-    const int fd = open_regular(path, flags);
+    const int fd = open_regular(path, flags, nullptr, nullptr);
     return fd < 0 ? nullptr : handle_of(fd);
 }
 
@@ -118,13 +111,16 @@ bool file_set_end(FileHandle h) {
     return pos >= 0 && ::ftruncate(fd_of(h), pos) == 0;
 }
 
-std::FILE* stream_open(const char* path, const char* mode) {
+std::FILE* stream_open(const char* path, const char* mode, const ListedEntry* listed,
+                       int64_t* size_at_open) {
     const bool update = std::strchr(mode, '+') != nullptr;
     int flags = O_CLOEXEC | (update ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY);
     if (mode[0] == 'w') flags |= O_CREAT | O_TRUNC;
     if (mode[0] == 'a') flags |= O_CREAT | O_APPEND;
-    const int fd = open_regular(path, flags);
+    struct stat st {};
+    const int fd = open_regular(path, flags, listed, &st);
     if (fd < 0) return nullptr;
+    if (size_at_open) *size_at_open = static_cast<int64_t>(st.st_size);
     std::FILE* f = ::fdopen(fd, mode);
     if (!f) ::close(fd);
     return f;
@@ -139,14 +135,9 @@ int64_t stream_tell(std::FILE* f) {
 }
 
 int64_t stream_size(std::FILE* f) {
-    // A file opened for reading, asked first, answers with the size its open found: one
-    // opened only to learn its size needs no second query. A plain seek to the end would
-    // make the C library read the file's last partial block into its buffer: bytes still
-    // buffered for writing go out first, and the size then comes from the file's status.
-    if (fileno(f) == g_read_fd) {
-        g_read_fd = -1;
-        return g_read_size;
-    }
+    // A plain seek to the end would make the C library read the file's last partial block
+    // into its buffer: bytes still buffered for writing go out first, and the size then
+    // comes from the file's status.
     if (__fpending(f) != 0 && fflush(f) != 0) return -1;
     struct stat st {};
     if (fstat(fileno(f), &st) != 0) return -1;

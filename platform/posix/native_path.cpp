@@ -58,4 +58,19 @@ std::string library_name(const char* native) {
     return out;
 }
 
+std::string library_path(const char* native) {
+    std::string out, name;
+    for (const char* p = native;; ++p) {
+        if (*p == '/' || *p == 0) {
+            out += library_name(name.c_str());
+            name.clear();
+            if (*p == 0) break;
+            out += '\\';
+        } else {
+            name += *p;
+        }
+    }
+    return out;
+}
+
 } // namespace platform

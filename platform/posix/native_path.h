@@ -13,5 +13,7 @@ namespace platform {
 std::string native_path(const char* path);
 // A native name as library text, the inverse of native_path for one name.
 std::string library_name(const char* native);
+// A whole native path as library text: every "/" a backslash, each name as library_name.
+std::string library_path(const char* native);
 
 } // namespace platform

@@ -53,4 +53,13 @@ int termination_signal() {
     return g_termination.load(std::memory_order_relaxed);
 }
 
+int exit_code(int outcome) {
+    const int sig = termination_signal();
+    return sig ? 128 + sig : outcome;
+}
+
+bool answers_help() {
+    return true;
+}
+
 } // namespace platform::process

@@ -14,9 +14,7 @@ struct Thread::Impl {
     bool joined = false;
 };
 
-Thread::Thread(bool create_suspended) : impl_(new Impl) {
-    if (!create_suspended) Resume();
-}
+Thread::Thread() : impl_(new Impl) {}
 
 Thread::~Thread() {
     WaitFor();

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 
@@ -55,9 +57,14 @@ bool file_set_end(FileHandle h) {
     return SetEndOfFile(h) != 0;
 }
 
-std::FILE* stream_open(const char* path, const char* mode) {
+// Windows lists nothing that an open could go through: the path is opened.
+std::FILE* stream_open(const char* path, const char* mode, const ListedEntry*,
+                       int64_t* size_at_open) {
     DUString wmode(mode, -1, 0);
-    return _wfopen(wide_path(path).c_str(), reinterpret_cast<const wchar_t*>(wmode.texto()));
+    std::FILE* f =
+        _wfopen(wide_path(path).c_str(), reinterpret_cast<const wchar_t*>(wmode.texto()));
+    if (f && size_at_open) *size_at_open = _filelengthi64(_fileno(f));
+    return f;
 }
 
 int stream_seek(std::FILE* f, int64_t offset, SeekFrom from) {

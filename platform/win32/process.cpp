@@ -15,4 +15,12 @@ int termination_signal() {
     return 0;
 }
 
+int exit_code(int) {
+    return 0;
+}
+
+bool answers_help() {
+    return false;
+}
+
 } // namespace platform::process

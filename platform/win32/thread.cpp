@@ -23,10 +23,9 @@ struct ThreadStart {
     }
 };
 
-Thread::Thread(bool create_suspended) : impl_(new Impl) {
+Thread::Thread() : impl_(new Impl) {
     impl_->handle = ::CreateThread(nullptr, 0, ThreadStart::Run, this, CREATE_SUSPENDED, nullptr);
     if (!impl_->handle) std::abort();
-    if (!create_suspended) Resume();
 }
 
 Thread::~Thread() {

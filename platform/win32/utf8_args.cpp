@@ -2,17 +2,18 @@
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/utf8_args.h"
 
 namespace platform {
 
 void utf8_arguments(int& argc, char**& argv) {
-    // The application manifest makes UTF-8 the active code page where the system supports
-    // it; the runtime's vector is then UTF-8 already.
-    if (::GetACP() == CP_UTF8) return;
+    // The runtime's vector is in the active code page, whose conversion is not exact for
+    // every name: the arguments are taken from the wide command line instead.
     int n = 0;
     LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &n);
     if (!wide) return;
@@ -20,13 +21,8 @@ void utf8_arguments(int& argc, char**& argv) {
     static std::vector<char*> pointers;
     texts.assign(static_cast<size_t>(n), std::string());
     for (int i = 0; i < n; ++i) {
-        int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        if (bytes > 0) {
-            texts[i].resize(static_cast<size_t>(bytes));
-            ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, texts[i].data(), bytes, nullptr,
-                                  nullptr);
-            texts[i].resize(static_cast<size_t>(bytes - 1));
-        }
+        texts[i] =
+            path_from_utf16(reinterpret_cast<const char16_t*>(wide[i]), std::wcslen(wide[i]));
     }
     ::LocalFree(wide);
     pointers.clear();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/codepage.h"
 
 namespace platform {
@@ -19,6 +21,11 @@ std::wstring extended_path(std::wstring w) {
 }
 
 std::wstring wide_path(const char* path, int codepage) {
+    if (codepage == 0 || codepage == kUtf8CodePage) {
+        // A name reaches the system exactly as it was listed: no shaping, no replacement.
+        const std::u16string u = path_to_utf16(path, std::strlen(path));
+        return extended_path(std::wstring(u.begin(), u.end()));
+    }
     DUString u(path, -1, codepage);
     return extended_path(reinterpret_cast<const wchar_t*>(u.texto()));
 }

@@ -51,6 +51,34 @@ TEST(CopyJob, CopiesVisibleTreeAndKeepsExistingFiles) {
     EXPECT_TRUE(sfs::is_directory(t / "dst"));
 }
 
+// Names in every script, into a destination whose own path reads right to left: every file
+// arrives under its own name (no display shaping on the way to the system).
+TEST(CopyJob, NamesInEveryScript) {
+    const std::u8string names[] = {u8"خريطة.map",
+                                   u8"مدن/القاهرة.dat",
+                                   u8"نقشه‌ها.txt",
+                                   u8"plain.txt",
+                                   u8"מפה.txt",
+                                   u8"χάρτης.txt",
+                                   u8"карта/дороги.bin",
+                                   u8"नक्शा.txt",
+                                   u8"แผนที่.txt",
+                                   u8"地図/東京.map",
+                                   u8"🗺️ 👨‍👩‍👧.txt",
+                                   u8"café résumé.txt",
+                                   u8"١٢٣.dat"};
+    TempDir t;
+    auto text = [](const std::u8string& s) { return std::string(s.begin(), s.end()); };
+    for (const auto& n : names)
+        write_file(t / "src" / sfs::path(n), text(n));
+    const sfs::path dst = t / sfs::path(u8"خالد") / sfs::path(u8"خرائط");
+    sfs::create_directories(dst.parent_path());
+    EXPECT_EQ(Job(t / "src", lib(dst)).Run(), "ok");
+    for (const auto& n : names)
+        EXPECT_EQ(read_all(dst / sfs::path(n)), text(n)) << text(n);
+    EXPECT_EQ(files_below(dst), static_cast<int>(std::size(names)));
+}
+
 TEST(CopyJob, FileAnotherRunPutsIntoANewFolderIsKept) {
     // Another run writes a.txt into the destination the moment this job has made it: the job
     // does not look before its copy, and its naming, which never replaces, finds the file.
@@ -88,8 +116,9 @@ TEST(CopyJob, FailuresEndTheJobWithTheirText) {
 
     // The first failed copy stops every file after it, at every level.
     static int copies;
-    StageHook hook([](const char*, const char*, bool, const platform::CopyProgress*,
-                      uint64_t*) -> platform::StagedFile { return ++copies, nullptr; });
+    StageHook hook([](const char*, const platform::ListedEntry*, platform::FileFacts*) {
+        return ++copies, platform::kNoFile;
+    });
     const std::string dst = lib(t / "dst");
     const std::string text = Job(t / "src", dst).Run();
     EXPECT_EQ(copies, 1);
@@ -108,11 +137,11 @@ TEST(CopyJob, CancelDuringScanCopiesNothingDuringCopyStopsAfterTheFile) {
     EXPECT_FALSE(sfs::exists(t / "dst"));
 
     static CopyState* running;
-    static StageHook::Fn real = platform::fs_ops().stage;
+    static StageHook::Fn real = platform::fs_ops().open_source;
     StageHook hook(
-        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* n) {
+        [](const char* path, const platform::ListedEntry* listed, platform::FileFacts* facts) {
             running->Monitor.cancelado = true; // pressed during the file's only piece
-            return real(s, d, f, p, n);
+            return real(path, listed, facts);
         });
     Job copy(t / "src", lib(t / "dst"));
     running = &copy;
@@ -137,20 +166,25 @@ TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
     const int64_t size = 9 * 1024 * 1024 + 5; // several pieces on every copy path
     write_file(t / "src" / "big", pattern(size));
 
-    // Records the done count after each piece and presses Cancel at piece cancel_at.
+    // Records the done count as each piece is read and presses Cancel during piece cancel_at.
     static CopyState* running;
     static std::vector<int64_t> seen;
     static size_t cancel_at;
-    static const platform::CopyProgress* inner;
-    static StageHook::Fn real = platform::fs_ops().stage;
-    static const platform::CopyProgress spy{[](void*, uint64_t n) {
-        if (seen.size() + 1 == cancel_at) running->Monitor.cancelado = true;
-        const bool go_on = inner->piece(inner->context, n);
+    Restore guard(platform::fs_ops());
+    static auto real_read = guard.saved.read;
+    static auto real_range = guard.saved.copy_range;
+    static void (*before_piece)() = [] {
         seen.push_back(running->Monitor.hecho.load());
-        return go_on;
-    }};
-    StageHook hook([](const char* s, const char* d, bool f, const platform::CopyProgress* p,
-                      uint64_t* bytes) { return inner = p, real(s, d, f, &spy, bytes); });
+        if (seen.size() == cancel_at) running->Monitor.cancelado = true;
+    };
+    platform::fs_ops().read = [](platform::File in, void* buf, uint64_t n) {
+        const int64_t got = real_read(in, buf, n);
+        return got > 0 ? (before_piece(), got) : got;
+    };
+    platform::fs_ops().copy_range = [](platform::File in, platform::File out, uint64_t n) {
+        const int64_t got = real_range(in, out, n);
+        return got > 0 ? (before_piece(), got) : got;
+    };
     for (size_t cancel : {0, 1}) {
         Job j(t / "src", lib(t / (cancel ? "cancelled" : "dst")));
         running = &j;
@@ -164,8 +198,9 @@ TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
         } else {
             ASSERT_GE(seen.size(), 3u);
             EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-            EXPECT_GT(seen.front(), 0);
-            EXPECT_LT(seen.front(), size);
+            EXPECT_EQ(seen[0], 0);
+            EXPECT_GT(seen[1], 0);
+            EXPECT_LT(seen[1], size);
             EXPECT_EQ(read_all(t / "dst" / "big"), pattern(size));
         }
     }
@@ -192,6 +227,41 @@ TEST(CopyJob, FatStick) {
         EXPECT_EQ(clash.rfind("failed: Error copying file: ", 0), 0u) << dst;
         const auto names = entries(t / "mnt" / dst);
         EXPECT_EQ(names.count("Mixed.Txt") + names.count("MIXED.TXT"), 1u) << dst;
+    }
+}
+
+// An exFAT stick (most SD cards and large USB sticks) ignores case in every script: two
+// source names that differ only in case, Greek or Cyrillic as much as Latin, file or folder,
+// end the job with an error instead of one of them being taken for the other.
+TEST(CopyJob, ExfatStickCaseInEveryScript) {
+    TempDir t;
+    FuseImage stick(t.path,
+                    "truncate -s 16M \"$img\" && dev=$(losetup -f --show \"$img\") && "
+                    "mkfs.exfat $dev && mount.exfat-fuse $dev \"$mnt\"",
+                    "for d in $(losetup -j \"$img\" | cut -d: -f1); do losetup -d $d; done");
+    if (!stick.mounted) GTEST_SKIP() << "cannot mount an exFAT image";
+    const std::pair<std::u8string, std::u8string> pairs[] = {
+        {u8"\u03A3\u03B7\u03BC\u03B5\u03AF\u03B1.dat",
+         u8"\u03C3\u03B7\u03BC\u03B5\u03AF\u03B1.dat"},
+        {u8"\u041A\u0430\u0440\u0442\u0430.map", u8"\u043A\u0430\u0440\u0442\u0430.map"},
+        {u8"Mixed.Txt", u8"MIXED.TXT"}};
+    int run = 0;
+    for (const auto& [first, second] : pairs) {
+        for (bool folders : {false, true}) {
+            const sfs::path src = t / ("src" + std::to_string(run)),
+                            dst = stick.mnt / std::to_string(run++);
+            write_file(src / "ok.txt", "ok");
+            write_file(folders ? src / first / "a" : src / first, "1");
+            write_file(folders ? src / second / "b" : src / second, "2");
+            const std::string result = Job(src, lib(dst)).Run();
+            const std::string expected =
+                folders ? "failed: Error creating folder:" : "failed: Error copying file: ";
+            EXPECT_EQ(result.rfind(expected, 0), 0u) << result;
+            const auto names = entries(dst);
+            EXPECT_EQ(names.count(std::string(first.begin(), first.end())) +
+                          names.count(std::string(second.begin(), second.end())),
+                      1u);
+        }
     }
 }
 #endif

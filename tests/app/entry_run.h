@@ -33,17 +33,17 @@ inline std::vector<std::string> Params(const sfs::path& src, const sfs::path& ds
 }
 
 // A source of 50 files whose copies take 20 ms more each, so that the job runs for about a
-// second; while hold is set, the copy under way waits at its end.
+// second; while hold is set, the copy under way waits once its source is open.
 struct SlowSource : StageHook {
     static inline std::atomic<bool> hold{false};
     static inline Fn real = nullptr;
-    static platform::StagedFile Slow(const char* s, const char* d, bool f,
-                                     const platform::CopyProgress* p, uint64_t* n) {
+    static platform::File Slow(const char* path, const platform::ListedEntry* listed,
+                               platform::FileFacts* facts) {
         platform::sleep_ms(20);
-        platform::StagedFile staged = real(s, d, f, p, n);
+        const platform::File f = real(path, listed, facts);
         while (hold.load())
             platform::sleep_ms(5);
-        return staged;
+        return f;
     }
     TempDir t;
     SlowSource() : StageHook(Slow) {
@@ -59,12 +59,12 @@ struct HeldListing {
     static inline std::atomic<bool> held{false};
     static inline std::atomic<int> listings{0};
     static inline Fn real = nullptr;
-    static platform::FindHandle Held(const char* pattern, const char* top,
-                                     platform::FindRecord* rec, platform::ListingEnd* end) {
+    static platform::FindHandle Held(const char* pattern, platform::FindRecord* rec,
+                                     platform::ListingEnd* end) {
         ++listings;
         while (held.load())
             platform::sleep_ms(5);
-        return real(pattern, top, rec, end);
+        return real(pattern, rec, end);
     }
     Fn saved = platform::fs_ops().find_first;
     HeldListing() {

@@ -5,7 +5,7 @@ using namespace fstest;
 
 TEST(Form, ParameterErrorShowsOneBoxAndCloses) {
     gui::NullApplication r;
-    EXPECT_EQ(RunEntry(r, {}), 0);
+    EXPECT_EQ(RunEntry(r, {}), kRunBadParameters);
     EXPECT_EQ(r.title, u"LumbrakeCD");
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(r.boxes[0].text, u"Error parameters: err=_argc<3");
@@ -35,7 +35,7 @@ TEST(Form, CopyShowsProgressToTheEndOrOneErrorBox) {
     EXPECT_FALSE(ok.state.root.empty());
     EXPECT_EQ(ok.state.label.find(ok.state.root), 14u);
 
-    RunEntry(bad, Params(t / "src", t / "no" / "dst"));
+    EXPECT_EQ(RunEntry(bad, Params(t / "src", t / "no" / "dst")), kRunFailed);
     ASSERT_EQ(bad.boxes.size(), 1u);
     EXPECT_EQ(bad.boxes[0].caption, u"Error");
     EXPECT_EQ(bad.boxes[0].style, 16u);
@@ -91,9 +91,62 @@ TEST(Form, AnExceptionThatEscapesTheEntryIsShown) {
         }
     } app;
     gui::set_application(&app);
-    EXPECT_EQ(RunApplication(), 0);
+    EXPECT_EQ(RunApplication(), kRunFailed);
     app.unknown = false;
-    EXPECT_EQ(RunApplication(), 0);
+    EXPECT_EQ(RunApplication(), kRunFailed);
     gui::set_application(nullptr);
     EXPECT_EQ(app.exceptions, (std::vector<UnicodeString>{u"Unknown error", u"No window"}));
+}
+
+// What only a terminal is told, one line each: a source folder that is not there (nothing is
+// copied, no error), and what a job that threw had thrown (a failure). A window says nothing
+// and stays open after the throw until it is closed; the run still counts as failed.
+TEST(Form, ATerminalIsToldOfAMissingSourceAndOfAThrownJob) {
+    struct Terminal : gui::NullApplication {
+        std::vector<UnicodeString> notes;
+        bool Note(const UnicodeString& text) override {
+            notes.push_back(text);
+            return true;
+        }
+    };
+    TempDir t;
+    Terminal missing;
+    EXPECT_EQ(RunEntry(missing, Params(t / "none", t / "dst")), kRunDone);
+    ASSERT_EQ(missing.notes.size(), 1u);
+    const UnicodeString line = missing.notes[0];
+    EXPECT_EQ(line.rfind(u"Nothing to copy: " +
+                             DString(shown(t / "none").c_str()).to_unicode_string() +
+                             u" does not exist (the drive root of /src=, \"",
+                         0),
+              0u)
+        << gui::to_utf8(line);
+    EXPECT_NE(line.find(u"\", followed by /drm="), UnicodeString::npos);
+    EXPECT_TRUE(missing.boxes.empty());
+
+    // The job throws as it opens the source's listing.
+    struct Thrown {
+        static platform::FindHandle Throw(const char*, platform::FindRecord*,
+                                          platform::ListingEnd*) {
+            throw "disc gone";
+        }
+        decltype(platform::FsOps::find_first) find = platform::fs_ops().find_first;
+        Thrown() { platform::fs_ops().find_first = Throw; }
+        ~Thrown() { platform::fs_ops().find_first = find; }
+    } thrown;
+    write_file(t / "src" / "a", "a");
+    Terminal terminal;
+    EXPECT_EQ(RunEntry(terminal, Params(t / "src", t / "dst")), kRunFailed);
+    ASSERT_EQ(terminal.notes.size(), 1u);
+    EXPECT_EQ(terminal.notes[0].rfind(u"Error: ", 0), 0u);
+    EXPECT_NE(terminal.notes[0].find(u"disc gone"), UnicodeString::npos);
+
+    gui::NullApplication window;
+    window.before_tick = [](gui::NullApplication& a, int tick) {
+        if (tick < 300) return;
+        EXPECT_FALSE(a.state.closed);
+        a.state.closed = a.events()->OnCloseRequest();
+    };
+    EXPECT_EQ(RunEntry(window, Params(t / "src", t / "dst")), kRunFailed);
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(window.state.closed);
 }

@@ -150,8 +150,11 @@ TEST(HostileDisc, UnreadableFoldersEndTheJob) {
 // descriptors for: the job ends with the folder it could not read.
 TEST(HostileDisc, TreesTooLongOrTooDeepEndTheJob) {
     TempDir t;
-    MakeChain(t / "long", std::string(250, 'n'), 18);
-    EXPECT_EQ(Copy(t / "long", t / "l").rfind(ReadError(t / "long"), 0), 0u);
+    // The source's paths are longer than the destination's by more than one step, so that
+    // the source is what the system refuses first.
+    const sfs::path source = t / "long" / std::string(250, 'p');
+    MakeChain(source, std::string(250, 'n'), 18);
+    EXPECT_EQ(Copy(source, t / "l").rfind(ReadError(source), 0), 0u);
     MakeChain(t / "deep", "d", 1001);
     EXPECT_EQ(Copy(t / "deep", t / "d").rfind(ReadError(""), 0), 0u);
     auto few_descriptors = [&] {
@@ -169,14 +172,14 @@ TEST(HostileDisc, RemovedDiscEndsTheJob) {
     // Larger than what the copying thread hands to the stager: the walk itself meets the loss.
     for (const char* n : {"a", "b"})
         write_file(t / "data" / "sub" / n, std::string((1 << 20) + 1, *n));
-    static StageHook::Fn real = platform::fs_ops().stage;
+    static StageHook::Fn real = platform::fs_ops().open_source;
     static sfs::path data;
     data = t / "data";
     StageHook hook(
-        [](const char* s, const char* d, bool f, const platform::CopyProgress* p, uint64_t* bytes) {
-            platform::StagedFile staged = real(s, d, f, p, bytes);
+        [](const char* path, const platform::ListedEntry* listed, platform::FileFacts* facts) {
+            const platform::File opened = real(path, listed, facts);
             sfs::remove_all(data);
-            return staged;
+            return opened;
         });
     EXPECT_EQ(Copy(t / "data", t / "dst"), ReadError(t / "data" / "sub"));
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A copy job on a source and a destination folder, and a hook on the system's copy step.
+// A copy job on a source and a destination folder, and a hook on the first step of a copy.
 
 #include "app/copia.h"
 #include "platform/fs.h"
@@ -18,10 +18,10 @@ struct Job : CopyState {
     }
 };
 
-// Replaces the system's copy step for one test.
+// Replaces, for one test, the opening of a copy's source: the first step of every copy.
 struct StageHook {
-    using Fn = decltype(platform::FsOps::stage);
-    Fn saved = platform::fs_ops().stage;
-    explicit StageHook(Fn f) { platform::fs_ops().stage = f; }
-    ~StageHook() { platform::fs_ops().stage = saved; }
+    using Fn = decltype(platform::FsOps::open_source);
+    Fn saved = platform::fs_ops().open_source;
+    explicit StageHook(Fn f) { platform::fs_ops().open_source = f; }
+    ~StageHook() { platform::fs_ops().open_source = saved; }
 };

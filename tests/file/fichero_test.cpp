@@ -87,13 +87,13 @@ TEST_F(File, RefusalsAndBackupCopies) {
 TEST_F(File, BackendOpenFailuresAndTheirTexts) {
     TFicheroOrv_stdio s;
     DString err("old");
-    EXPECT_FALSE(s.open(path("area.dat"), FITX_READ, &err));
+    EXPECT_FALSE(s.open(path("area.dat"), FITX_READ, &err, nullptr));
     EXPECT_TRUE(err.equals("Error File Does not exist"));
-    EXPECT_FALSE(s.open(path("nodir/x"), FITX_WRITE, &err));
+    EXPECT_FALSE(s.open(path("nodir/x"), FITX_WRITE, &err, nullptr));
     EXPECT_TRUE(err.equals("Error Opening File."));
     const char* thrown = nullptr;
     try {
-        s.open(path("area.dat"), FITX_READ | FITX_WRITE, &err);
+        s.open(path("area.dat"), FITX_READ | FITX_WRITE, &err, nullptr);
     } catch (const char* e) {
         thrown = e;
     }

@@ -1,12 +1,12 @@
-// The committer: copies are named only over flushed data, a waiting copy's name counts as
-// taken, the first copy that cannot be named is the one reported, and a process killed at any
-// flush or naming leaves no name over missing data.
+// The committer: copies are named only over flushed data, the first copy that cannot be made
+// or named is the one reported, a process killed at any flush or naming leaves no name over
+// missing data, and temporary names never collide.
 #include "fs/commit.h"
 
-#include <cerrno>
 #include <thread>
 
 #include "fs/fs.h"
+#include "fs/temp_names.h"
 #include "scratch.h"
 
 using namespace fstest;
@@ -22,17 +22,27 @@ struct Tree : TempDir {
     }
     DString src(char c) const { return at(path / std::string(1, c)); }
     DString dst(char c) const { return at(path / "dst" / std::string(1, c)); }
-    bool copy(char c) const { return DuplicaFichero(src(c), dst(c), true); }
+    bool submit(CopyCommitter& committer, char c,
+                const platform::CopyProgress* progress = nullptr) const {
+        return committer.Submit(src(c), dst(c), progress, nullptr);
+    }
     std::set<std::string> names() const { return entries(path / "dst"); }
 };
 
-// Holds every flush until released, so that copies stay waiting.
+// Holds every flush until released, so that copies stay waiting; fails every flush after
+// the first `good` ones.
 std::atomic<bool> hold{false};
-auto real_durable = platform::fs_ops().make_durable;
-void held_durable(platform::StagedFile* f, size_t n, bool* durable) {
+std::atomic<int> flushes{0}, good{1 << 30};
+const platform::FsOps real = platform::default_fs_ops();
+bool HeldFlush(platform::File f) {
     while (hold.load())
         std::this_thread::yield();
-    real_durable(f, n, durable);
+    if (++flushes > good) return platform::set_last_error(platform::cancelled_error()), false;
+    return real.flush(f);
+}
+// One flush per file, so that each can fail on its own.
+bool NoVolumeFlush(platform::File) {
+    return false;
 }
 
 } // namespace
@@ -40,45 +50,49 @@ void held_durable(platform::StagedFile* f, size_t n, bool* durable) {
 TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
     Tree t;
     Restore guard(platform::fs_ops());
-    platform::fs_ops().make_durable = held_durable;
+    platform::fs_ops().flush = HeldFlush;
+    platform::fs_ops().flush_volume = NoVolumeFlush;
     DString o, d;
     {
         hold = true;
         CopyCommitter committer;
-        ASSERT_TRUE(t.copy('a'));
-        EXPECT_TRUE(ExisteFichero(t.dst('a')));
-        EXPECT_FALSE(t.copy('a'));           // refused at once, not when named
+        ASSERT_TRUE(t.submit(committer, 'a'));
         EXPECT_EQ(t.names().count("a"), 0u); // a hidden temporary name at most
         EXPECT_FALSE(committer.Failed(o, d));
         hold = false;
         EXPECT_TRUE(committer.Finish(o, d));
         EXPECT_EQ(t.names(), (std::set<std::string>{"a"}));
     }
-    EXPECT_FALSE(t.copy('a'));
     EXPECT_EQ(read_all(t.path / "dst" / "a"), "data a");
 
-    // A name taken meanwhile is never replaced and counts as there already. Data that may not
-    // be on disk is never named, and the first such copy is the one reported.
+    // A name taken meanwhile by a file is never replaced and counts as there already. Data
+    // that may not be on disk is never named, and the first such copy is the one reported.
     sfs::remove(t.path / "dst" / "a");
-    static int flushed;
-    flushed = 0;
-    platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t n, bool* durable) {
-        held_durable(f, n, durable);
-        for (size_t i = 0; i < n; ++i)
-            durable[i] = durable[i] && ++flushed == 1; // b's and c's data fail to reach it
-    };
+    flushes = 0;
+    good = 1;
     hold = true;
+    {
+        CopyCommitter committer;
+        ASSERT_TRUE(t.submit(committer, 'a'));
+        ASSERT_TRUE(t.submit(committer, 'b'));
+        write_file(t.path / "dst" / "a", "taken");
+        hold = false;
+        ASSERT_TRUE(t.submit(committer, 'c'));
+        EXPECT_FALSE(committer.Finish(o, d));
+        EXPECT_EQ(o.str(), t.src('b').str());
+        EXPECT_EQ(d.str(), t.dst('b').str());
+        EXPECT_EQ(read_all(t.path / "dst" / "a"), "taken");
+        EXPECT_EQ(t.names(), (std::set<std::string>{"a"}));
+    }
+
+    // A folder in the name's place is no file that another run put there: a failure.
+    good = 1 << 30;
+    sfs::create_directory(t.path / "dst" / "c");
     CopyCommitter committer;
-    ASSERT_TRUE(t.copy('a'));
-    ASSERT_TRUE(t.copy('b'));
-    write_file(t.path / "dst" / "a", "taken");
-    hold = false;
-    ASSERT_TRUE(t.copy('c'));
+    ASSERT_TRUE(t.submit(committer, 'c'));
     EXPECT_FALSE(committer.Finish(o, d));
-    EXPECT_EQ(o.str(), t.src('b').str());
-    EXPECT_EQ(d.str(), t.dst('b').str());
-    EXPECT_EQ(read_all(t.path / "dst" / "a"), "taken");
-    EXPECT_EQ(t.names(), (std::set<std::string>{"a"}));
+    EXPECT_EQ(d.str(), t.dst('c').str());
+    EXPECT_TRUE(sfs::is_directory(t.path / "dst" / "c"));
 }
 
 // Small copies of known size are made on the stager thread: its first failure is reported
@@ -86,19 +100,17 @@ TEST(CopyCommitter, WaitingNamesAreTakenAndNamedOnlyWhenDurable) {
 TEST(CopyCommitter, TheStagerReportsItsFirstFailureAndHonoursAStop) {
     Tree t;
     Restore guard(platform::fs_ops());
-    static auto real_stage = platform::fs_ops().stage;
     static std::atomic<int> begun;
     static std::atomic<bool> stopping, stop;
     begun = 0;
-    platform::fs_ops().stage = [](const char* s, const char* d, bool f,
-                                  const platform::CopyProgress* p, uint64_t* b) {
+    platform::fs_ops().open_source = [](const char* p, const platform::ListedEntry* l,
+                                        platform::FileFacts* f) {
         ++begun;
         if (stopping) { // a Cancel while the first copy is made
             stop = true;
-            return real_stage(s, d, f, p, b);
+            return real.open_source(p, l, f);
         }
-        errno = EIO;
-        return platform::StagedFile{};
+        return platform::kNoFile;
     };
     const platform::CopyProgress small{nullptr, nullptr, 10};
     DString o, d;
@@ -107,13 +119,49 @@ TEST(CopyCommitter, TheStagerReportsItsFirstFailureAndHonoursAStop) {
         stop = false;
         CopyCommitter committer([] { return stop.load(); });
         for (char c : std::string("abc"))
-            EXPECT_TRUE(DuplicaFichero(t.src(c), t.dst(c), true, &small));
+            EXPECT_TRUE(t.submit(committer, c, &small));
         EXPECT_EQ(committer.Finish(o, d), second);
     }
     EXPECT_EQ(o.str(), t.src('a').str());
     EXPECT_EQ(d.str(), t.dst('a').str());
     EXPECT_EQ(begun, 2);
     EXPECT_EQ(t.names(), std::set<std::string>{"a"});
+}
+
+// More copies wait under hidden temporary names than the counter of those names has values:
+// a name still waiting is never handed out again, and every copy gets its own name.
+TEST(CopyCommitter, MoreWaitingCopiesThanTemporaryNames) {
+    TempDir t;
+    Restore guard(platform::fs_ops());
+    platform::fs_ops().create_unnamed = [](const char*, const platform::FileFacts&) {
+        return platform::set_last_error(platform::cancelled_error()), platform::kNoFile;
+    };
+    platform::fs_ops().flush = HeldFlush;
+    flushes = 0;
+    good = 1 << 30;
+    TempName::LimitCounterForTest(3);
+    sfs::create_directories(t / "dst");
+    std::set<std::string> expected;
+    {
+        CopyCommitter committer;
+        hold = true;
+        std::thread release(
+            [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), hold = false; });
+        for (int i = 0; i < 20; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            write_file(t / "src" / name, name);
+            EXPECT_TRUE(
+                committer.Submit(at(t / "src" / name), at(t / "dst" / name), nullptr, nullptr));
+            expected.insert(name);
+        }
+        DString o, d;
+        EXPECT_TRUE(committer.Finish(o, d)) << d.str();
+        release.join();
+    }
+    TempName::LimitCounterForTest(0);
+    EXPECT_EQ(entries(t / "dst"), expected);
+    for (const std::string& name : expected)
+        EXPECT_EQ(read_all(t / "dst" / name), name);
 }
 
 #ifndef _WIN32
@@ -136,7 +184,7 @@ void CopyMissing(const sfs::path& src, const sfs::path& dst) {
     CopyCommitter committer;
     for (auto& e : sfs::directory_iterator(src)) {
         const DString to = at(dst / e.path().filename());
-        if (!ExisteFichero(to)) DuplicaFichero(at(e.path()), to, true);
+        if (!ExisteFichero(to)) committer.Submit(at(e.path()), to, nullptr, nullptr);
     }
 }
 
@@ -157,16 +205,20 @@ TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
         const pid_t child = fork();
         if (child == 0) {
             kill_at = n;
-            static auto real = platform::fs_ops().name_staged;
-            if (at_naming)
-                platform::fs_ops().name_staged = [](platform::StagedFile f) {
-                    return count_and_maybe_die(), real(f);
+            platform::FsOps& ops = platform::fs_ops();
+            if (at_naming) {
+                ops.link_unnamed = [](platform::File f, const char* to) {
+                    return count_and_maybe_die(), real.link_unnamed(f, to);
                 };
-            else
-                platform::fs_ops().make_durable = [](platform::StagedFile* f, size_t count,
-                                                     bool* durable) {
-                    count_and_maybe_die(), real_durable(f, count, durable);
+                ops.rename_new = [](const char* from, const char* to) {
+                    return count_and_maybe_die(), real.rename_new(from, to);
                 };
+            } else {
+                ops.flush = [](platform::File f) { return count_and_maybe_die(), real.flush(f); };
+                ops.flush_volume = [](platform::File f) {
+                    return count_and_maybe_die(), real.flush_volume(f);
+                };
+            }
             if (!unnamed) platform::posix_calls().open = open_without_tmpfile;
             CopyMissing(t / "src", dst);
             _exit(0);

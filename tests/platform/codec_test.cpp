@@ -124,3 +124,24 @@ TEST(Codec, FallbacksAndSystemCodePages) {
     EXPECT_EQ(U(w), u"caf\u00E9");
 #endif
 }
+
+// Paths are names, not display text: they cross to UTF-16 and back exactly, Arabic unshaped
+// and lone surrogates kept, while the display conversion of the same text shapes it.
+TEST(Codec, PathsConvertExactly) {
+    const U names[] = {u"\u062E\u0631\u064A\u0637\u0629.map",             // Arabic
+                       u"\u0646\u0642\u0634\u0647\u200C\u0647\u0627.txt", // Persian, ZWNJ
+                       u"\uFE91\uFE8E",                                   // presentation forms
+                       u"caf\u0065\u0301 \u05E2\u05D1 \u0E44\u0E17\u0E22 \U0001F5FA",
+                       U{'a', 0xD800, 'b'},
+                       U{0xDC00},
+                       U{0xDBFF}};
+    for (const U& name : names) {
+        const std::string utf8 = platform::path_from_utf16(name.data(), name.size());
+        EXPECT_EQ(platform::path_to_utf16(utf8.data(), utf8.size()), name);
+    }
+    const std::string arabic = "\xD8\xA8\xD8\xA7";
+    EXPECT_EQ(platform::path_to_utf16(arabic.data(), arabic.size()), u"\u0628\u0627");
+    EXPECT_EQ(decode(arabic), u"\uFE91\uFE8E");
+    // A pair written as two three-byte sequences reads back as the pair.
+    EXPECT_EQ(platform::path_to_utf16("\xED\xA0\xBD\xED\xB8\x80", 6), (U{0xD83D, 0xDE00}));
+}

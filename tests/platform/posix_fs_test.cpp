@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "fs/fs.h"
+#include "fs/staged_copy.h"
 #include "platform/fs.h"
 #include "platform/posix/calls.h"
 #include "scratch.h"
@@ -26,17 +28,33 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     Restore guard(platform::posix_calls());
     auto& calls = platform::posix_calls();
 
-    // A read error half-way (a scratched disc), on the plain loop and the kernel copy.
-    static int reads;
+    // A damaged spot half-way (a scratched disc): tried again three times on the file opened
+    // afresh, from where it failed, on the plain loop and the kernel copy; a disc taken out
+    // is not tried again.
+    ScaleRetryPausesForTest(0.01);
+    static int reads, failing, error;
     calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EXDEV>(); };
     calls.read = [](int fd, void* b, size_t n) -> ssize_t {
-        return ++reads == 3 ? fail_with<EIO>() : ::read(fd, b, n);
+        return ++reads >= 3 && reads < 3 + failing ? (errno = error, -1) : ::read(fd, b, n);
     };
-    EXPECT_FALSE(DuplicaFichero(src, dst, true));
-    EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(EIO));
+    for (auto [fails, err, copied] :
+         {std::tuple{3, EIO, true}, {4, EIO, false}, {1, ENODEV, false}}) {
+        reads = 0, failing = fails, error = err;
+        sfs::remove(t / "dst");
+        EXPECT_EQ(DuplicaFichero(src, dst, true), copied) << fails << " " << err;
+        if (!copied) {
+            EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(err));
+        }
+        EXPECT_EQ(copied ? data : "", sfs::exists(t / "dst") ? read_all(t / "dst") : "");
+        if (err == ENODEV) {
+            EXPECT_EQ(reads, 3);
+        }
+    }
+    sfs::remove(t / "dst");
     calls = guard.saved;
     calls.copy_range = [](int, int, size_t) -> ssize_t { return fail_with<EIO>(); };
     EXPECT_FALSE(DuplicaFichero(src, dst, true));
+    ScaleRetryPausesForTest(1);
     EXPECT_EQ(entries(t.path), Names{"src"});
 
     // The data never reaches the disk; with a named temporary file too.
@@ -89,6 +107,43 @@ TEST(PosixCopy, FaultsFallbacksAndRaces) {
     EXPECT_TRUE(DuplicaFichero(src, at(t / "late"), false));
     EXPECT_EQ(read_all(t / "late"), data);
     EXPECT_EQ(entries(t.path), expected);
+}
+
+// Faults of the folder and listing calls, made through the table: each is told as the
+// services promise, never taken for an absent or an empty folder.
+TEST(PosixCalls, FolderAndListingFaults) {
+    TempDir t;
+    write_file(t / "d" / "f", "f");
+    const std::string d = lib(t / "d");
+    Restore guard(platform::posix_calls());
+    auto& calls = platform::posix_calls();
+    auto listing_end = [&] {
+        TIteradorFitx it((d + "\\*.*").c_str());
+        while (it.Siguiente()) {
+        }
+        return it.ended;
+    };
+
+    calls.stat = [](const char*, struct stat*) { return fail_with<EACCES>(); };
+    EXPECT_FALSE(ExisteFichero((d + "\\f").c_str()));
+    EXPECT_FALSE(ExisteCarpeta(d.c_str(), false));
+    EXPECT_TRUE(EsOculto(d.c_str())); // unreadable attributes count as hidden
+    calls = guard.saved;
+    calls.mkdir = [](const char*, mode_t) { return fail_with<EROFS>(); };
+    EXPECT_FALSE(CreaCarpeta((d + "\\new").c_str()));
+    EXPECT_EQ(LastSystemError(), static_cast<unsigned long>(EROFS));
+    calls = guard.saved;
+    EXPECT_EQ(listing_end(), platform::ListingEnd::complete);
+    calls.opendir = [](const char*) -> DIR* { return errno = EACCES, nullptr; };
+    EXPECT_EQ(listing_end(), platform::ListingEnd::failed);
+    calls.opendir = [](const char*) -> DIR* { return errno = ENOENT, nullptr; };
+    EXPECT_EQ(listing_end(), platform::ListingEnd::missing);
+    calls = guard.saved;
+    calls.readdir = [](DIR*) -> dirent* { return errno = EIO, nullptr; };
+    EXPECT_EQ(listing_end(), platform::ListingEnd::failed);
+    calls = guard.saved;
+    calls.fstatat = [](int, const char*, struct stat*, int) { return fail_with<EIO>(); };
+    EXPECT_EQ(listing_end(), platform::ListingEnd::failed);
 }
 
 // A destination file system that fills up half-way: the copy fails and leaves nothing.

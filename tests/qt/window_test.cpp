@@ -160,14 +160,14 @@ TEST(QtWindow, MessageBoxesShowCaptionTextAndIcon) {
         box->button(QMessageBox::Ok)->click();
         return false;
     };
-    EXPECT_EQ(RunWindow({}, answer), 0);
+    EXPECT_EQ(RunWindow({}, answer), kRunBadParameters);
     EXPECT_EQ(seen.caption, "Lumbrake");
     EXPECT_EQ(seen.text, "Error parameters: err=_argc<3");
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
 
     SlowSource s;
     seen = {};
-    EXPECT_EQ(RunWindow(Params(s.t / "src", s.t / "no" / "dst"), answer), 0);
+    EXPECT_EQ(RunWindow(Params(s.t / "src", s.t / "no" / "dst"), answer), kRunFailed);
     EXPECT_EQ(seen.caption, "Error");
     EXPECT_TRUE(seen.text.startsWith("Error creating folder:")) << seen.text.toStdString();
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
@@ -217,10 +217,9 @@ TEST(QtWindow, TheLastFrameShowsTheFinalLabelAndAFullBar) {
     TempDir t;
     write_file(t / "src" / "a", std::string(1000, 'a'));
     HeldListing held;
-    const auto flush = platform::fs_ops().make_durable;
-    platform::fs_ops().make_durable = [](platform::StagedFile*, size_t n, bool* durable) {
-        std::fill(durable, durable + n, true);
-    };
+    const platform::FsOps system = platform::fs_ops();
+    platform::fs_ops().flush =
+        platform::fs_ops().flush_volume = [](platform::File) { return true; };
     gui::Application* qt = Window();
     ASSERT_TRUE(qt);
     QImage bar, label, bar_now, label_now;
@@ -242,7 +241,7 @@ TEST(QtWindow, TheLastFrameShowsTheFinalLabelAndAFullBar) {
             return true;
         },
         &app);
-    platform::fs_ops().make_durable = flush;
+    platform::fs_ops() = system;
     EXPECT_EQ(code, 0);
     EXPECT_EQ(files_below(t / "dst"), 1);
     EXPECT_EQ(app.repaints, 1);

@@ -1,7 +1,7 @@
 // The window or the terminal line, chosen when the program first asks for its application
 // object. LUMBRAKE_UI=tty or LUMBRAKE_UI=qt forces one; otherwise a display whose connection
-// opens gives the window. The toolkit ends the process when its platform cannot start, so
-// the display is tried here first, with the system's own client libraries.
+// opens gives the window (Wayland first, then X). The toolkit ends the process when its platform
+// cannot start, so the display is tried here first, with the system's own client libraries.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -109,7 +109,8 @@ Application& choose() {
     if (find_display(forced, platform, why)) {
         if (Application* app = load_window(platform, why)) return *app;
     }
-    if (forced) {
+    // Asked for, or a display named that does not answer: one line says why there is no window.
+    if (forced || !env("DISPLAY").empty() || !env("WAYLAND_DISPLAY").empty()) {
         std::fprintf(stderr, "LumbrakeCD: no window (%s); progress is shown here instead\n",
                      why.c_str());
     }
@@ -121,10 +122,12 @@ Application& choose() {
 Application* load_window(const char* platform, std::string& why) {
     static Application* app = nullptr;
     if (app) return app;
-    // Next to the program when installed, else where the build made it.
+    // Installed, the module has a folder of its own, found from the program's folder; in the
+    // build tree it is next to the program.
+    const std::string folder = program_folder();
     void* module = nullptr;
     for (const std::string& path :
-         {program_folder() + kModuleName, std::string(LUMBRAKE_QT_MODULE)}) {
+         {folder + LUMBRAKE_QT_MODULE_DIR "/" + kModuleName, folder + kModuleName}) {
         if (access(path.c_str(), F_OK) != 0) continue;
         module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module) break;
@@ -132,7 +135,7 @@ Application* load_window(const char* platform, std::string& why) {
         why = error ? error : path + " cannot be loaded";
     }
     if (!module) {
-        if (why.empty()) why = std::string(kModuleName) + " is not next to the program";
+        if (why.empty()) why = std::string(kModuleName) + " is not where the program looks";
         return nullptr;
     }
     auto create = reinterpret_cast<CreateFunction>(dlsym(module, kCreateSymbol));

@@ -1,7 +1,8 @@
 # The window on Linux desktops. Qt lives in a module of its own, loaded by the chooser only
-# when a window is made, so that the terminal line never loads Qt. The module goes next to
-# the program, where the chooser looks first; the build tree's copy is its second place. It
-# asks the X11 window manager for the frame through xcb, which Qt's own X11 support uses.
+# when a window is made, so that the terminal line never loads Qt. The build puts the module
+# next to the program; an installed tree puts it in a folder of its own, which the chooser
+# finds from the program's folder, so that any prefix works. The module asks the X11 window
+# manager for the frame through xcb, which Qt's own X11 support uses.
 add_library(lumbrake_qt MODULE ${CMAKE_CURRENT_LIST_DIR}/application.cpp
                                ${CMAKE_CURRENT_LIST_DIR}/frame.cpp
                                ${CMAKE_CURRENT_LIST_DIR}/window.cpp
@@ -13,6 +14,7 @@ set_target_properties(lumbrake_qt PROPERTIES PREFIX "" OUTPUT_NAME lumbrake-qt
 lumbrake_target(lumbrake_qt)
 
 target_sources(lumbrake_gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/chooser.cpp)
-target_compile_definitions(lumbrake_gui PRIVATE LUMBRAKE_QT_MODULE="$<TARGET_FILE:lumbrake_qt>")
+file(RELATIVE_PATH _module_dir /${LUMBRAKE_INSTALL_BINDIR} /${LUMBRAKE_INSTALL_MODULEDIR})
+target_compile_definitions(lumbrake_gui PRIVATE LUMBRAKE_QT_MODULE_DIR="${_module_dir}")
 target_link_libraries(lumbrake_gui PRIVATE ${CMAKE_DL_LIBS})
 add_dependencies(lumbrake_gui lumbrake_qt)

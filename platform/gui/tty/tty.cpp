@@ -78,6 +78,10 @@ class TtyApplication : public Application {
         return kIdOk;
     }
     void ShowException(const Exception& e) override { Message(title_, to_utf8(e.Message())); }
+    bool Note(const UnicodeString& text) override {
+        Line(to_utf8(text));
+        return true;
+    }
     void Wake() override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -92,11 +96,13 @@ class TtyApplication : public Application {
 
   private:
     void WaitTick();
-    // A message line on standard error, below the progress line.
     void Message(const std::string& caption, const std::string& text) {
+        Line(caption + ": " + text);
+    }
+    // One line on standard error, below the progress line.
+    void Line(const std::string& text) {
         EndLine();
-        const std::string line =
-            tty::escape_controls(caption) + ": " + tty::escape_controls(text) + "\n";
+        const std::string line = tty::escape_controls(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
     }

@@ -16,7 +16,10 @@ void Win32Application::Initialize() {
     wc.lpfnWndProc = Form::Procedure;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+    // The program's icon, resource 1 of its resource script (title bar and taskbar; the
+    // small one is taken from the same resource); the system's where a program has none.
+    wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon) wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
     wc.lpszClassName = kClassName;
     ::RegisterClassExW(&wc);
     initialized_ = true;
