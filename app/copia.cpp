@@ -227,6 +227,8 @@ bool TareaCopia(void* arg, DString*, TMonitorProc*) {
 }
 
 bool CopiaFicheros(CopyState* w) {
+    // The first text shows before anything asks the disc, which may be slow to answer.
+    SetStep(w, "Preparing to copy files...");
     // A destination that exists already is known before the scan; one made by the copy is
     // learnt when it is made.
     w->destination_known = platform::folder_id(w->DirDestino.c_str(), w->destination_id);
@@ -237,7 +239,6 @@ bool CopiaFicheros(CopyState* w) {
         w->source_missing = !origen.Siguiente() && origen.ended == platform::ListingEnd::missing;
     }
 
-    SetStep(w, "Preparing to copy files...");
     const int64_t total = TamanoCarpeta(w, w->DirOrigen);
     {
         TCriticalSectionOrvEntra guard(MonitorLock());

@@ -1,7 +1,5 @@
 #include "app/form_lumbrake.h"
 
-#include "app/parametros.h"
-#include "platform/drive.h"
 #include "platform/shown_path.h"
 
 TFormLumbrake* FormLumbrake = nullptr;
@@ -64,7 +62,26 @@ void TFormLumbrake::EndJob() {
 }
 
 bool TFormLumbrake::LeeParametros(DString& e) {
-    return ::LeeParametros(DirOrigen, DirDestino, e);
+    if (!ReadCommandLine(command_line_, e)) return false;
+    DirDestino = command_line_.dst;
+    return true;
+}
+
+// The job's first text shows before the drive root is looked up: on Linux that asks the
+// disc, which may be slow to answer.
+bool TFormLumbrake::Job(void* arg, DString* error, TMonitorProc* monitor) {
+    auto* form = static_cast<TFormLumbrake*>(static_cast<CopyState*>(arg));
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        form->Monitor.paso = "Preparing to copy files...";
+    }
+    const DString root = SourceRoot(form->command_line_);
+    form->DirOrigen = root + form->command_line_.drm;
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        form->shown_root_ = platform::shown_path(root.c_str()).c_str();
+    }
+    return TareaCopia(arg, error, monitor);
 }
 
 void TFormLumbrake::FormActivate() {
@@ -78,15 +95,19 @@ void TFormLumbrake::FormActivate() {
         return;
     }
     Tarea = new TTareaProcesosLentos;
-    Tarea->funcion = TareaCopia;
+    Tarea->funcion = Job;
     Tarea->arg = static_cast<CopyState*>(this);
     Tarea->monitor = &Monitor;
     Tarea->Resume();
 }
 
-void TFormLumbrake::Timer1Timer() {
+void TFormLumbrake::ShowProgress() {
     {
         TCriticalSectionOrvEntra guard(MonitorLock());
+        if (!root_given_ && !shown_root_.is_empty()) {
+            Window->SetPathRoot(shown_root_.to_unicode_string());
+            root_given_ = true;
+        }
         if (!Monitor.paso.is_empty() || !Monitor.detalle.is_empty())
             Window->SetLabel(Monitor.Texto(true).to_unicode_string());
     }
@@ -96,28 +117,33 @@ void TFormLumbrake::Timer1Timer() {
         Window->SetBarPosition(static_cast<int>(Monitor.Porcentaje() * 10000 * 0.01));
         Window->SetBarMax(10000);
     }
+}
+
+void TFormLumbrake::Timer1Timer() {
+    // Read first, so that everything the job did before it ended is in this tick's frame.
+    const bool terminado = Terminado.load(std::memory_order_acquire);
+    ShowProgress();
     // A job that threw never sets Terminado. A terminal says what was thrown and closes; a
     // window stays open until it is closed, and after a close request its end closes it.
-    if (Tarea && !JobRunning() && !Terminado.load(std::memory_order_acquire)) {
+    if (!terminado) {
+        if (!Tarea || JobRunning() || Terminado.load(std::memory_order_acquire)) return;
         outcome = kRunFailed;
         const bool told =
             gui::application().Note((DString("Error: ") + Tarea->error).to_unicode_string());
-        if (told || close_requested_) {
-            Window->SetTimerEnabled(false);
-            Window->Close();
-            return;
-        }
+        if (!told && !close_requested_) return;
     }
-    if (Terminado.load(std::memory_order_acquire)) {
-        Window->SetTimerEnabled(false);
+    Window->SetTimerEnabled(false);
+    // The last frame reaches the screen before a box covers it or the window goes.
+    Window->Repaint();
+    if (terminado) {
         if (source_missing) NoteMissingSource();
         if (!TextoError.is_empty()) {
             outcome = kRunFailed;
             MuestraMensaje(TextoError, "Error", gui::kMbIconError);
             TextoError.clear();
         }
-        Window->Close();
     }
+    Window->Close();
 }
 
 void TFormLumbrake::BotCancelarClick() {
@@ -141,18 +167,19 @@ bool TFormLumbrake::OnCloseRequest() {
     return true;
 }
 
+// The parts of the source as the worker found them (the window's thread asks no disc).
 void TFormLumbrake::NoteMissingSource() {
-    // The source is the drive root of /src= followed by /drm= (Linux: the mount point).
-    const std::string source = DirOrigen.c_str();
-    const std::string root = platform::drive_root(source.c_str());
-    const std::string drm =
-        source.compare(0, root.size(), root) == 0 ? source.substr(root.size()) : source;
-    const auto shown = [](const std::string& path) {
+    DString root;
+    {
+        TCriticalSectionOrvEntra guard(MonitorLock());
+        root = shown_root_;
+    }
+    const auto shown = [](const DString& path) {
         return DString(platform::shown_path(path.c_str()).c_str());
     };
-    const DString line = "Nothing to copy: " + shown(source) +
-                         " does not exist (the drive root of /src=, \"" + shown(root) +
-                         "\", followed by /drm=" + shown(drm) + ")";
+    const DString line = "Nothing to copy: " + shown(DirOrigen) +
+                         " does not exist (the drive root of /src=, \"" + root +
+                         "\", followed by /drm=" + shown(command_line_.drm) + ")";
     gui::application().Note(line.to_unicode_string());
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/copia.h"
+#include "app/parametros.h"
 #include "platform/gui/gui.h"
 #include "tasks/slow_task.h"
 
@@ -18,6 +19,8 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     void FormActivate();
     void Timer1Timer();
     void BotCancelarClick();
+    // Reads the command line, without touching any disc: DirDestino at once, DirOrigen on the
+    // worker thread when the job starts (its drive root may ask the disc).
     bool LeeParametros(DString& e);
 
     // The window: Label1, ProgressBarProceso, BotCancelar and Timer1.
@@ -34,11 +37,20 @@ class TFormLumbrake : public gui::FormEvents, public CopyState {
     void EndJob();
     // The job still runs on its thread.
     bool JobRunning() const;
+    // The label and the bar from the monitor.
+    void ShowProgress();
+    // On the worker thread, before the job: the source folder from the command line.
+    static bool Job(void* arg, DString* error, TMonitorProc* monitor);
     // On a terminal: the source folder was not there, so nothing was copied.
     void NoteMissingSource();
 
     // The user asked to close the window while the job ran: it closes once the job stops.
     bool close_requested_ = false;
+    CommandLine command_line_;
+    // The source's drive root as the label shows it; written by the worker under the monitor
+    // lock, given to the window once.
+    DString shown_root_;
+    bool root_given_ = false;
 };
 
 extern TFormLumbrake* FormLumbrake;

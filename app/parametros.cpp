@@ -22,7 +22,7 @@ int read_group(int i, int argc, DString& group) {
 
 } // namespace
 
-bool LeeParametros(DString& source, DString& destination, DString& error) {
+bool ReadCommandLine(CommandLine& line, DString& error) {
     const int argc = platform::arg_count();
     if (argc < 3) {
         error.assign("_argc<3");
@@ -70,10 +70,23 @@ bool LeeParametros(DString& source, DString& destination, DString& error) {
     dst.strip_quotes();
     drm.strip_quotes();
 
-    // Only the drive root of the source path counts; the data folder is relative to it.
-    DString origen(platform::drive_root(src.c_str()).c_str());
-    origen.append(drm);
-    source = origen;
-    destination = dst;
+    line = {src, dst, drm};
+    return true;
+}
+
+// Only the drive root of the source path counts; the data folder is relative to it.
+DString SourceRoot(const CommandLine& line) {
+    return DString(platform::drive_root(line.src.c_str()).c_str());
+}
+
+DString SourceFolder(const CommandLine& line) {
+    return SourceRoot(line) + line.drm;
+}
+
+bool LeeParametros(DString& source, DString& destination, DString& error) {
+    CommandLine line;
+    if (!ReadCommandLine(line, error)) return false;
+    source = SourceFolder(line);
+    destination = line.dst;
     return true;
 }

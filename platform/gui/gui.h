@@ -32,7 +32,8 @@ class FormEvents {
 
 // Everything a progress window looks like, so that no back-end decides any of it. Positions
 // and sizes are in pixels at 96 dots per inch; each back-end scales them to the display.
-// The tab order is fixed: the bar, then the button.
+// The button is the one control that takes the focus: the bar is no tab stop, so Tab leaves
+// the focus on the button.
 struct FormLayout {
     UnicodeString caption;
     int client_width = 0, client_height = 0;
@@ -48,8 +49,8 @@ struct FormLayout {
     int font_height = 0;
 
     // The label starts empty at label_width x label_height and grows with its text up to
-    // the client's right edge; a text too wide for that is cut in the middle (a path keeps
-    // its start and its file name). Its text is plain: '&' and '<' show as themselves.
+    // the client's right edge; a path too wide for that is cut at folder boundaries
+    // (platform/gui/path_fit.h). Its text is plain: '&' and '<' show as themselves.
     int label_left = 0, label_top = 0, label_width = 0, label_height = 0;
     int bar_left = 0, bar_top = 0, bar_width = 0, bar_height = 0;
     int button_left = 0, button_top = 0, button_width = 0, button_height = 0;
@@ -65,6 +66,9 @@ class ProgressForm {
   public:
     virtual ~ProgressForm() = default;
     virtual void SetLabel(const UnicodeString& text) = 0;
+    // The root of the paths the label shows (the source's drive, on Linux its mount point,
+    // ending in its separator): kept whole when a path is cut to the label's width.
+    virtual void SetPathRoot(const UnicodeString& root) = 0;
     virtual void SetBarMax(int max) = 0;
     // A position beyond the maximum shows as a full bar.
     virtual void SetBarPosition(int position) = 0;
@@ -73,6 +77,9 @@ class ProgressForm {
     virtual void SetButtonVisible(bool visible) = 0;
     // Disabling stops further ticks at once.
     virtual void SetTimerEnabled(bool enabled) = 0;
+    // Draws what the window was given now, and hands it to the screen before returning:
+    // the last frame, before the window closes or a message box covers it.
+    virtual void Repaint() = 0;
     // Closing the main window ends Application::Run.
     virtual void Close() = 0;
 };

@@ -53,4 +53,30 @@ struct SlowSource : StageHook {
     }
 };
 
+// While held, every listing waits before it reads its folder, as on a disc that spins up.
+struct HeldListing {
+    using Fn = decltype(platform::FsOps::find_first);
+    static inline std::atomic<bool> held{false};
+    static inline std::atomic<int> listings{0};
+    static inline Fn real = nullptr;
+    static platform::FindHandle Held(const char* pattern, platform::FindRecord* rec,
+                                     platform::ListingEnd* end) {
+        ++listings;
+        while (held.load())
+            platform::sleep_ms(5);
+        return real(pattern, rec, end);
+    }
+    Fn saved = platform::fs_ops().find_first;
+    HeldListing() {
+        real = saved;
+        listings = 0;
+        held = true;
+        platform::fs_ops().find_first = Held;
+    }
+    ~HeldListing() {
+        held = false;
+        platform::fs_ops().find_first = saved;
+    }
+};
+
 } // namespace fstest

@@ -11,6 +11,8 @@ TEST(Form, ParameterErrorShowsOneBoxAndCloses) {
     EXPECT_EQ(r.boxes[0].text, u"Error parameters: err=_argc<3");
     EXPECT_EQ(r.boxes[0].style, 0u);
     EXPECT_EQ(r.activations, 2); // activated again when the box went: nothing more
+    EXPECT_TRUE(r.boxes[0].label.empty());
+    EXPECT_TRUE(r.state.labels.empty());
     EXPECT_TRUE(r.state.closed);
 }
 
@@ -26,13 +28,37 @@ TEST(Form, CopyShowsProgressToTheEndOrOneErrorBox) {
     EXPECT_EQ(ok.state.positions.back(), 10000);
     EXPECT_TRUE(std::is_sorted(ok.state.positions.begin(), ok.state.positions.end()));
     EXPECT_EQ(ok.state.label.rfind(u"Copying file: ", 0), 0u);
+    // The last frame, painted once before the window closed, shows the final label and the
+    // full bar; the paths' root is given.
+    ASSERT_EQ(ok.state.painted.size(), 1u);
+    EXPECT_EQ(ok.state.painted[0], std::make_pair(ok.state.label, 10000));
+    EXPECT_FALSE(ok.state.root.empty());
+    EXPECT_EQ(ok.state.label.find(ok.state.root), 14u);
 
     EXPECT_EQ(RunEntry(bad, Params(t / "src", t / "no" / "dst")), kRunFailed);
     ASSERT_EQ(bad.boxes.size(), 1u);
     EXPECT_EQ(bad.boxes[0].caption, u"Error");
     EXPECT_EQ(bad.boxes[0].style, 16u);
     EXPECT_EQ(bad.boxes[0].text.rfind(u"Error creating folder:", 0), 0u);
+    EXPECT_EQ(bad.boxes[0].frames_before, 1u); // the last frame first, then the box
     EXPECT_TRUE(bad.state.closed);
+}
+
+// The job's first text shows before it asks the disc anything: the label reads it while the
+// job's first listing still waits.
+TEST(Form, TheStepTextComesBeforeTheDisc) {
+    TempDir t;
+    write_file(t / "src" / "a", "a");
+    HeldListing held;
+    gui::NullApplication app;
+    app.before_tick = [](gui::NullApplication& a, int tick) {
+        if ((HeldListing::listings >= 1 && !a.state.label.empty()) || tick > 3000)
+            HeldListing::held = false;
+    };
+    EXPECT_EQ(RunEntry(app, Params(t / "src", t / "dst")), 0);
+    ASSERT_FALSE(app.state.labels.empty());
+    EXPECT_EQ(app.state.labels[0], u"Preparing to copy files...");
+    EXPECT_TRUE(sfs::exists(t / "dst" / "a"));
 }
 
 // The button, or the close box, while the job runs: the button greys and the window stays until

@@ -15,12 +15,17 @@ class NullApplication : public Application {
     struct Box {
         UnicodeString text, caption;
         unsigned style;
+        size_t frames_before; // painted frames before the box came
+        UnicodeString label;  // the window's label behind the box
     };
     // What the main window shows now, and every bar position it showed.
     struct State {
-        UnicodeString label;
+        UnicodeString label, root;
+        std::vector<UnicodeString> labels; // every label shown, in order
         std::vector<int> positions;
         bool button_enabled = true, timer_enabled = true, closed = false;
+        // Labels and bar positions as the screen had them at each Repaint.
+        std::vector<std::pair<UnicodeString, int>> painted;
     };
 
     void Initialize() override {}
@@ -45,7 +50,7 @@ class NullApplication : public Application {
         if (!state.closed && events_->OnCloseRequest()) state.closed = true;
     }
     int Alert(const UnicodeString& text, const UnicodeString& caption, unsigned style) override {
-        boxes.push_back({text, caption, style});
+        boxes.push_back({text, caption, style, state.painted.size(), state.label});
         // Closing the box gives the focus back to the window.
         if (events_ && !state.closed) ++activations, events_->OnActivate();
         return kIdOk;
@@ -68,7 +73,14 @@ class NullApplication : public Application {
     struct Form : ProgressForm {
         State* s;
         explicit Form(State* state) : s(state) {}
-        void SetLabel(const UnicodeString& text) override { s->label = text; }
+        void SetLabel(const UnicodeString& text) override {
+            if (s->labels.empty() || s->labels.back() != text) s->labels.push_back(text);
+            s->label = text;
+        }
+        void SetPathRoot(const UnicodeString& root) override { s->root = root; }
+        void Repaint() override {
+            s->painted.emplace_back(s->label, s->positions.empty() ? -1 : s->positions.back());
+        }
         void SetBarMax(int) override {}
         void SetBarPosition(int position) override { s->positions.push_back(position); }
         void SetBarVisible(bool) override {}

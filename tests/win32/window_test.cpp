@@ -1,6 +1,7 @@
 // The real window, checked as a person at the screen sees it: the program runs on the test's
 // main thread (its GUI thread) while a second thread finds its windows with the system's own
-// queries, reads them, and presses keys and closes boxes by posting window messages.
+// queries, reads them and the pixels the screen shows, and presses keys and closes boxes by
+// posting window messages.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -9,10 +10,25 @@
 #include <thread>
 
 #include "app/entry_run.h"
+#include "app/last_frame.h"
+#include "win32/screen.h"
 
 using namespace fstest;
+using namespace wintest;
 
 namespace {
+
+// Without a display no window can be made: the tests say so in one line and are skipped.
+class NeedsDisplay : public testing::Environment {
+  public:
+    void SetUp() override {
+        HWND probe = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                       nullptr, nullptr);
+        if (!probe) GTEST_SKIP() << "a display is needed: these tests make real windows";
+        ::DestroyWindow(probe);
+    }
+};
+testing::Environment* const g_display = testing::AddGlobalTestEnvironment(new NeedsDisplay);
 
 // While the gate is shut, every copy but the first g_allowed waits here, so that the test acts
 // while a copy is under way.
@@ -25,73 +41,6 @@ platform::File GatedOpen(const char* path, const platform::ListedEntry* listed,
         ::Sleep(5);
     return real_open(path, listed, facts);
 }
-
-bool Eventually(const std::function<bool()>& ok) {
-    for (int waited = 0; !ok(); waited += 20) {
-        if (waited >= 10000) return false;
-        ::Sleep(20);
-    }
-    return true;
-}
-#define EXPECT_SOON(cond) EXPECT_TRUE(Eventually([&] { return cond; })) << #cond
-
-// A window's text, or its class name when cls.
-std::wstring Text(HWND h, bool cls = false) {
-    wchar_t buf[1024] = {};
-    cls ? ::GetClassNameW(h, buf, 1024) : ::GetWindowTextW(h, buf, 1024);
-    return buf;
-}
-const auto Style = [](HWND h) { return static_cast<LONG>(::GetWindowLongPtrW(h, GWL_STYLE)); };
-const auto Ask = [](HWND h, UINT msg) { return ::SendMessageW(h, msg, 0, 0); };
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> list;
-    for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-        list.push_back(c);
-    return list;
-}
-// A control's place in its parent's client area.
-RECT Place(HWND c) {
-    RECT r{};
-    ::GetWindowRect(c, &r);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(c), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-int ScreenDpi() {
-    HDC dc = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
-    ::ReleaseDC(nullptr, dc);
-    return dpi;
-}
-
-// The person at the screen, on a thread of its own.
-struct Screen {
-    DWORD gui_thread = ::GetCurrentThreadId();
-
-    // A visible top-level window of the program with this caption; a message box when box.
-    HWND Find(const wchar_t* caption, bool box = false) const {
-        HWND found = nullptr;
-        Eventually([&] {
-            for (HWND h = nullptr; (h = ::FindWindowExW(nullptr, h, nullptr, caption));)
-                if (::GetWindowThreadProcessId(h, nullptr) == gui_thread && ::IsWindowVisible(h) &&
-                    (Text(h, true) == L"#32770") == box)
-                    return found = h, true;
-            return false;
-        });
-        return found;
-    }
-    HWND Focus() const {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        ::GetGUIThreadInfo(gui_thread, &info);
-        return info.hwndFocus;
-    }
-    static void Key(HWND to, WPARAM key) {
-        const LPARAM scan = ::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC) << 16;
-        ::PostMessageW(to, WM_KEYDOWN, key, 1 | scan);
-        ::PostMessageW(to, WM_KEYUP, key, 1 | scan | 0xC0000000u);
-    }
-    static void AltF4(HWND to) { ::PostMessageW(to, WM_SYSKEYDOWN, VK_F4, 1 | KF_ALTDOWN << 16); }
-};
 
 // A message box as shown: its text, whether it has an icon, its owner; then dismissed.
 void ExpectBox(HWND box, const std::wstring& text, bool icon, HWND owner) {
@@ -110,19 +59,21 @@ void ExpectBox(HWND box, const std::wstring& text, bool icon, HWND owner) {
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-// Runs the application entry on this thread while person acts on another. Whatever the
+// Runs the application entry on app on this thread while person acts on another. Whatever the
 // person leaves open is closed afterwards, so that a failed check cannot hang the test.
-int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)>& person) {
+int RunProgram(std::vector<std::string> words, const std::function<void(Screen&)>& person,
+               gui::Application& app = gui::builtin_application()) {
     Screen screen;
     std::atomic<bool> ended{false};
     std::thread t([&] {
         person(screen);
         g_open = true;
+        HeldListing::held = false;
         auto close = [](HWND h, LPARAM) -> BOOL { return ::PostMessageW(h, WM_CLOSE, 0, 0); };
         for (; !ended; ::Sleep(100))
             ::EnumThreadWindows(screen.gui_thread, close, 0);
     });
-    const int code = RunEntry(gui::builtin_application(), std::move(words));
+    const int code = RunEntry(app, std::move(words));
     ended = true;
     t.join();
     return code;
@@ -178,7 +129,7 @@ TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(Text(c[i], true), classes[i]);
             EXPECT_EQ(Text(c[i]), texts[i]);
-            EXPECT_EQ((Style(c[i]) & WS_TABSTOP) != 0, i > 0); // tab order: the bar, the button
+            EXPECT_EQ((Style(c[i]) & WS_TABSTOP) != 0, i == 2); // only the button takes the focus
         }
         EXPECT_EQ(Style(c[0]) & (SS_NOPREFIX | SS_PATHELLIPSIS), SS_NOPREFIX | SS_PATHELLIPSIS);
         EXPECT_EQ(Ask(c[1], PBM_GETRANGE), 100);
@@ -209,13 +160,15 @@ TEST(Window, AsMadeAtEachDpiUnderTheParameterBox) {
             EXPECT_EQ(font.lfHeight, at(-11));
             EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
         }
+        // Behind the box the label shows nothing.
+        EXPECT_EQ(Shown(c[0]), LabelWith(c[0], L""));
         ExpectBox(box, L"Error parameters: err=_argc<3", false, main);
         EXPECT_SOON(!::IsWindow(main));
     });
     EXPECT_EQ(code, kRunBadParameters); // the process itself still ends with 0 on Windows
 }
 
-// Esc (once the progress shows and Tab has gone round), Alt+F4 and the end of the session
+// Esc (once the progress shows), Alt+F4 and the end of the session
 // each cancel: the button greys at once, the window answers and stays while the copy under way
 // still holds the job, then closes by itself.
 TEST(Window, ProgressKeysAndEveryWayToCancel) {
@@ -242,12 +195,6 @@ TEST(Window, ProgressKeysAndEveryWayToCancel) {
                 EXPECT_SOON(g_arrived >= 2);
                 EXPECT_SOON(Ask(bar, PBM_GETPOS) > 0);
                 EXPECT_LT(Ask(bar, PBM_GETPOS), 10000);
-                // Tab goes round the bar and the button.
-                EXPECT_SOON(s.Focus() == button);
-                for (HWND from : {button, bar}) {
-                    s.Key(from, VK_TAB);
-                    EXPECT_SOON(s.Focus() == (from == button ? bar : button));
-                }
                 s.Key(button, VK_ESCAPE);
             } else if (way[0] == 'A') {
                 s.AltF4(main);
@@ -310,4 +257,69 @@ TEST(Window, AnExceptionInAHandlerAndEscOnADisabledButton) {
     app.Run();
     person.join();
     EXPECT_EQ(events.closes, 1);
+}
+
+// The job waits on the disc from its first step (a listing that does not return): the window
+// has painted the step text all the same, answers, moves, keeps the focus on Cancel when Tab is
+// pressed, and greys Cancel on the screen at once.
+TEST(Window, PaintsMovesAndCancelsWhileTheDiscHoldsTheJob) {
+    Source src;
+    HeldListing held;
+    const int code = RunProgram(Params(src.t / "src", src.t / "dst"), [&](Screen& s) {
+        HWND main = s.Find(L"Kestrova");
+        ASSERT_TRUE(main);
+        const std::vector<HWND> c = Children(main);
+        HWND label = c[0], button = c[2];
+        EXPECT_SOON(HeldListing::listings >= 1);
+        EXPECT_SOON(Shown(label) == LabelWith(label, L"Preparing to copy files..."));
+        EXPECT_EQ(Filled(Shown(c[1])), 0);
+        DWORD_PTR r = 0;
+        EXPECT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r));
+
+        RECT before{}, after{};
+        ::GetWindowRect(main, &before);
+        ::SetWindowPos(main, nullptr, before.left + 40, before.top + 30, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+        EXPECT_SOON((::GetWindowRect(main, &after),
+                     after.left == before.left + 40 && after.top == before.top + 30));
+
+        EXPECT_SOON(s.Focus() == button);
+        s.Key(button, VK_TAB);
+        EXPECT_SOON((Ask(main, WM_QUERYUISTATE) & UISF_HIDEFOCUS) == 0); // the focus shows
+        EXPECT_EQ(s.Focus(), button);
+        EXPECT_GT(Ink(button), 0);
+        s.Key(button, VK_ESCAPE);
+        EXPECT_SOON(!::IsWindowEnabled(button) && Ink(button) == 0);
+        EXPECT_EQ(HeldListing::listings, 1); // all of it while the first listing still waited
+        HeldListing::held = false;
+        EXPECT_SOON(!::IsWindow(main));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(files_below(src.t / "dst"), 0);
+}
+
+// The last frame, as the screen showed it when the window closed: a full bar and the final
+// label, painted once before the window went.
+TEST(Window, TheLastFrameShowsTheFinalLabelAndAFullBar) {
+    Source src;
+    g_open = true;
+    Picture bar, label, label_expected;
+    LookBeforeClose app(gui::builtin_application(), [&] {
+        const std::vector<HWND> c = Children(::FindWindowW(nullptr, L"Kestrova"));
+        bar = Shown(c[1]);
+        label = Shown(c[0]);
+        label_expected = LabelWith(c[0], Text(c[0]));
+    });
+    const int code = RunProgram(
+        Params(src.t / "src", src.t / "dst"),
+        [](Screen& s) {
+            HWND main = s.Find(L"Kestrova");
+            EXPECT_SOON(!::IsWindow(main));
+        },
+        app);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(files_below(src.t / "dst"), 5);
+    EXPECT_EQ(app.repaints, 1);
+    EXPECT_EQ(Filled(bar), 1.0);
+    EXPECT_TRUE(label == label_expected);
 }

@@ -27,6 +27,9 @@ class TtyForm : public ProgressForm {
     void SetLabel(const UnicodeString& text) override {
         label = tty::escape_controls(to_utf8(text)); // paths in it are in the system's own form
     }
+    void SetPathRoot(const UnicodeString& root) override {
+        path_root = tty::escape_controls(to_utf8(root));
+    }
     void SetBarMax(int max) override { bar_max = max; }
     void SetBarPosition(int position) override {
         bar_position = position;
@@ -36,9 +39,10 @@ class TtyForm : public ProgressForm {
     void SetButtonEnabled(bool e) override { button_enabled = e; }
     void SetButtonVisible(bool) override {}
     void SetTimerEnabled(bool e) override { timer_enabled = e; }
+    void Repaint() override;
     void Close() override { closed = true; }
 
-    std::string label;
+    std::string label, path_root;
     int bar_max = 100, bar_position = 0;
     bool bar_visible = true, button_enabled = true, timer_enabled = true, closed = false;
     // A terminal line shows the bar only once the program has moved it.
@@ -88,10 +92,10 @@ class TtyApplication : public Application {
     void Forget(TtyForm* form) {
         if (form == main_) main_ = nullptr;
     }
+    void Draw();
 
   private:
     void WaitTick();
-    void Draw();
     void Message(const std::string& caption, const std::string& text) {
         Line(caption + ": " + text);
     }
@@ -123,6 +127,10 @@ class TtyApplication : public Application {
 
 TtyForm::~TtyForm() {
     app_->Forget(this);
+}
+
+void TtyForm::Repaint() {
+    app_->Draw();
 }
 
 // Waits one timer interval, less when woken or interrupted.
@@ -162,7 +170,7 @@ void TtyApplication::Draw() {
     if (text.empty() && bar.empty() && state.empty()) return;
     if (terminal_) {
         const int columns = platform::console::columns();
-        std::string line = tty::status_line(text, bar, state, columns);
+        std::string line = tty::status_line(text, main_->path_root, bar, state, columns);
         if (line == shown_) return;
         shown_ = line;
         // Blanks over what a longer line before it left on screen.
