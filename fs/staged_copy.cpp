@@ -135,7 +135,6 @@ bool StagedCopy::Transfer(platform::File in, const std::string& src, const CopyC
     const uint64_t stretch = control.write_back_stretch;
     uint64_t done = 0, written_back = 0;
     size_t faults = 0;
-    if (!kernel && facts_.size > kBuffer) ops().read_ahead(from);
     for (;;) {
         if (!kernel && !buffer) {
             buffer.reset(new (std::nothrow) char[kBuffer]);
@@ -143,10 +142,14 @@ bool StagedCopy::Transfer(platform::File in, const std::string& src, const CopyC
         }
         const Clock::time_point start = Clock::now();
         const uint64_t n = pace.Next(kernel ? kMostKernelPiece : kBuffer);
+        // No read-ahead of the system's own before the first piece; after each, the next one is
+        // fetched while this one is written.
+        if (!kernel && done == 0 && n < facts_.size) ops().prefetch(from, 0, 0);
         int64_t got = kernel ? ops().copy_range(from, out_, n) : ops().read(from, buffer.get(), n);
+        if (!kernel && got > 0 && done + static_cast<uint64_t>(got) < facts_.size)
+            ops().prefetch(from, done + static_cast<uint64_t>(got), pace.Next(kBuffer));
         if (got < 0 && kernel && platform::unsupported(ops().last_error())) {
             kernel = false; // another file system after all, or one the kernel cannot copy on
-            if (facts_.size > kBuffer) ops().read_ahead(from);
             continue;
         }
         if (got < 0) {

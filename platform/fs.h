@@ -125,8 +125,10 @@ struct FsOps {
     bool (*write)(File out, const void* buf, uint64_t n);
     // Moves the position of a file of the copy to offset.
     bool (*seek)(File f, uint64_t offset);
-    // The file will be read from start to end.
-    void (*read_ahead)(File in);
+    // The file is read in pieces the caller sizes: the system reads ahead of them no further
+    // than it is told (a read never waits for more than its own piece), and starts fetching
+    // [offset, offset + n) now, while the piece before it is written (n 0: nothing).
+    void (*prefetch)(File in, uint64_t offset, uint64_t n);
     // Starts writing [offset, offset + n) of out to its disk; wait: and waits for it.
     void (*write_back)(File out, uint64_t offset, uint64_t n, bool wait);
     // Carries permissions and times over, where the file system keeps them (best effort).

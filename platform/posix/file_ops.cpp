@@ -127,8 +127,13 @@ bool seek_file(File f, uint64_t offset) {
     return sys().lseek(fd_of(f), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
-void read_ahead(File in) {
-    sys().fadvise(fd_of(in), 0, 0, POSIX_FADV_SEQUENTIAL);
+// The kernel's own read-ahead is turned off: on a slow disc it fetches megabytes at once, and
+// the read that meets it waits seconds for all of them.
+void prefetch(File in, uint64_t offset, uint64_t n) {
+    sys().fadvise(fd_of(in), 0, 0, POSIX_FADV_RANDOM);
+    if (n > 0)
+        sys().fadvise(fd_of(in), static_cast<off_t>(offset), static_cast<off_t>(n),
+                      POSIX_FADV_WILLNEED);
 }
 
 void write_back(File out, uint64_t offset, uint64_t n, bool wait) {

@@ -171,7 +171,7 @@ constexpr FsOps kFsOps{
     .read = read_file,
     .write = write_file,
     .seek = seek_file,
-    .read_ahead = read_ahead,
+    .prefetch = prefetch,
     .write_back = write_back,
     .finish = finish,
     .flush = flush,

@@ -40,7 +40,7 @@ int64_t copy_range(File in, File out, uint64_t n);
 int64_t read_file(File in, void* buf, uint64_t n);
 bool write_file(File out, const void* buf, uint64_t n);
 bool seek_file(File f, uint64_t offset);
-void read_ahead(File in);
+void prefetch(File in, uint64_t offset, uint64_t n);
 void write_back(File out, uint64_t offset, uint64_t n, bool wait);
 void finish(File out, const FileFacts& like);
 bool flush(File f);
