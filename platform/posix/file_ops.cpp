@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/fs_services.h"
 #include "platform/posix/calls.h"
 #include "platform/posix/listed.h"
 #include "platform/posix/native_path.h"
@@ -57,6 +58,7 @@ bool refused(int err) {
 }
 
 } // namespace
+namespace service {
 
 File open_source(const char* path, const ListedEntry* listed, FileFacts* facts) {
     struct stat st {};
@@ -224,4 +226,5 @@ void discard(const char* path) {
     errno = saved;
 }
 
+} // namespace service
 } // namespace platform

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/fs_services.h"
 #include "platform/posix/calls.h"
 #include "platform/posix/listed.h"
 #include "platform/posix/native_path.h"
@@ -34,6 +35,9 @@ std::string last_component(const std::string& path) {
     start = start == std::string::npos ? 0 : start + 1;
     return path.substr(start, end + 1 - start);
 }
+} // namespace
+
+namespace service {
 
 uint32_t attributes(const char* path, int /*codepage*/) {
     const std::string native = native_path(path);
@@ -106,6 +110,9 @@ bool is_link(const char* path) {
     struct stat st {};
     return sys().lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
+} // namespace service
+
+namespace {
 
 int sys_open(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
@@ -149,42 +156,6 @@ constexpr PosixCalls kPosixCalls{
     .unlink = ::unlink,
 };
 
-constexpr FsOps kFsOps{
-    .attributes = attributes,
-    .drive_mask = drive_mask,
-    .remove = remove_file,
-    .move = move_file,
-    .make_folder = make_folder,
-    .last_error = last_error,
-    .find_first = find_first,
-    .find_next = find_next,
-    .find_close = find_close,
-    .listed = listed,
-    .write_time = write_time,
-    .resolve = resolve,
-    .is_link = is_link,
-    .open_source = open_source,
-    .create_unnamed = create_unnamed,
-    .create_new = create_new,
-    .volume = volume,
-    .copy_range = copy_range,
-    .read = read_file,
-    .write = write_file,
-    .seek = seek_file,
-    .prefetch = prefetch,
-    .write_back = write_back,
-    .finish = finish,
-    .flush = flush,
-    .flush_volume = flush_volume,
-    .keep = keep,
-    .link_unnamed = link_unnamed,
-    .rename_new = rename_new,
-    .rename_over = rename_over,
-    .set_attributes = set_attributes,
-    .close = close_file,
-    .discard = discard,
-};
-
 } // namespace
 
 PosixCalls& posix_calls() {
@@ -194,15 +165,6 @@ PosixCalls& posix_calls() {
 
 const PosixCalls& default_posix_calls() {
     return kPosixCalls;
-}
-
-FsOps& fs_ops() {
-    static FsOps ops = kFsOps;
-    return ops;
-}
-
-const FsOps& default_fs_ops() {
-    return kFsOps;
 }
 
 bool names_nothing(unsigned long code) {

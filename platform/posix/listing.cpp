@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/fs_services.h"
 #include "platform/posix/calls.h"
 #include "platform/posix/listed.h"
 #include "platform/posix/native_path.h"
@@ -138,6 +139,7 @@ uint32_t attributes_of(const struct stat& st, bool hidden) {
     if (hidden) a |= kAttrHidden;
     return a;
 }
+namespace service {
 
 FindHandle find_first(const char* pattern, FindRecord* rec, ListingEnd* end) {
     const std::string native = native_path(pattern);
@@ -183,4 +185,5 @@ const ListedEntry* listed(FindHandle search) {
     return s && s->have_entry ? &s->entry : nullptr;
 }
 
+} // namespace service
 } // namespace platform

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/fs_services.h"
 #include "platform/win32/listed.h"
 #include "platform/win32/wide_path.h"
 
@@ -39,6 +40,7 @@ bool set_doom(File f, bool on) {
 }
 
 } // namespace
+namespace service {
 
 File open_source(const char* path, const ListedEntry*, FileFacts* facts) {
     // Random access: the cache manager then reads no more than each read asks for, so that no
@@ -172,4 +174,5 @@ void discard(const char* path) {
     SetLastError(error);
 }
 
+} // namespace service
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/fs_services.h"
 #include "platform/win32/listed.h"
 #include "platform/win32/wide_path.h"
 
@@ -23,6 +24,9 @@ bool narrow_call_fits(const char* path) {
         if (static_cast<unsigned char>(path[i]) >= 0x80) return false;
     return true;
 }
+} // namespace
+
+namespace service {
 
 uint32_t attributes(const char* path, int codepage) {
     return GetFileAttributesW(wide_path(path, codepage).c_str());
@@ -95,41 +99,9 @@ bool is_link(const char* path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-constexpr FsOps kFsOps{
-    .attributes = attributes,
-    .drive_mask = drive_mask,
-    .remove = remove_file,
-    .move = move_file,
-    .make_folder = make_folder,
-    .last_error = last_error,
-    .find_first = find_first,
-    .find_next = find_next,
-    .find_close = find_close,
-    .listed = listed,
-    .write_time = write_time,
-    .resolve = resolve,
-    .is_link = is_link,
-    .open_source = open_source,
-    .create_unnamed = create_unnamed,
-    .create_new = create_new,
-    .volume = volume,
-    .copy_range = copy_range,
-    .read = read_file,
-    .write = write_file,
-    .seek = seek_file,
-    .prefetch = prefetch,
-    .write_back = write_back,
-    .finish = finish,
-    .flush = flush,
-    .flush_volume = flush_volume,
-    .keep = keep,
-    .link_unnamed = link_unnamed,
-    .rename_new = rename_new,
-    .rename_over = rename_over,
-    .set_attributes = set_attributes,
-    .close = close_file,
-    .discard = discard,
-};
+} // namespace service
+
+namespace {
 
 // A wide path's text for comparison: both separators alike, no trailing one.
 std::wstring compared(const std::string& path) {
@@ -143,15 +115,6 @@ std::wstring compared(const std::string& path) {
 }
 
 } // namespace
-
-FsOps& fs_ops() {
-    static FsOps ops = kFsOps;
-    return ops;
-}
-
-const FsOps& default_fs_ops() {
-    return kFsOps;
-}
 
 bool names_nothing(unsigned long code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||

@@ -1,6 +1,5 @@
 #pragma once
-// What the Windows services share among their files: the services each file defines for the
-// table in fs.cpp.
+// What the Windows services share among their files.
 #include <windows.h>
 
 #include "platform/fs.h"
@@ -10,34 +9,7 @@ namespace platform {
 // Nothing of a listed entry can be reused here: its questions go by path.
 struct ListedEntry {};
 
-// listing.cpp
-FindHandle find_first(const char* pattern, FindRecord* rec, ListingEnd* end);
-bool find_next(FindHandle search, FindRecord* rec, ListingEnd* end);
-void find_close(FindHandle search);
-const ListedEntry* listed(FindHandle search);
-// FILETIME (100 ns since 1601) as seconds since 1970.
+// listing.cpp: FILETIME (100 ns since 1601) as seconds since 1970.
 int64_t unix_seconds(const FILETIME& t);
-
-// file_ops.cpp
-File open_source(const char* path, const ListedEntry* listed, FileFacts* facts);
-File create_unnamed(const char* folder, const FileFacts& like);
-File create_new(const char* path, const FileFacts& like);
-uint64_t volume(File f);
-int64_t copy_range(File in, File out, uint64_t n);
-int64_t read_file(File in, void* buf, uint64_t n);
-bool write_file(File out, const void* buf, uint64_t n);
-bool seek_file(File f, uint64_t offset);
-void prefetch(File in, uint64_t offset, uint64_t n);
-void write_back(File out, uint64_t offset, uint64_t n, bool wait);
-void finish(File out, const FileFacts& like);
-bool flush(File f);
-bool flush_volume(File f);
-bool keep(File f);
-bool link_unnamed(File f, const char* to);
-bool rename_new(const char* from, const char* to);
-bool rename_over(const char* from, const char* to);
-bool set_attributes(const char* path, const FileFacts& like);
-bool close_file(File f);
-void discard(const char* path);
 
 } // namespace platform

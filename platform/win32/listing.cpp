@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/fs_services.h"
 #include "platform/win32/listed.h"
 #include "platform/win32/wide_path.h"
 
@@ -52,6 +53,7 @@ int64_t unix_seconds(const FILETIME& t) {
     const uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
     return ticks == 0 ? 0 : static_cast<int64_t>(ticks / 10000000) - 11644473600;
 }
+namespace service {
 
 FindHandle find_first(const char* pattern, FindRecord* rec, ListingEnd* end) {
     auto s = std::make_unique<Search>();
@@ -86,4 +88,5 @@ const ListedEntry* listed(FindHandle) {
     return nullptr;
 }
 
+} // namespace service
 } // namespace platform
