@@ -120,24 +120,6 @@ TEST(Iterator, ListsFolder) {
     EXPECT_FALSE(TIteradorFitx((folder + "\\none\\*.*").c_str()).Siguiente());
 }
 
-// An entry changed through the library while its folder is listed is seen as it is now.
-TEST(Iterator, EntryChangedWhileListed) {
-    TempDir t;
-    write_file(t / "a", "aaa");
-    TIteradorFitx it((lib(t.path) + "\\*.*").c_str());
-    int changed = 0;
-    while (it.Siguiente()) {
-        if (std::string(TStringNomFitx(it.ruta).Nombre()) != "a") continue;
-        EXPECT_TRUE(ExisteFichero(it.ruta));
-        EXPECT_TRUE(BorraFichero(it.ruta));
-        EXPECT_FALSE(ExisteFichero(it.ruta));
-        EXPECT_TRUE(CreaCarpeta(it.ruta));
-        EXPECT_TRUE(ExisteCarpeta(it.ruta, false));
-        ++changed;
-    }
-    EXPECT_EQ(changed, 1);
-}
-
 // Paths longer than the classic 260 characters are made, listed, copied and moved.
 TEST(FileSystem, LongPaths) {
     TempDir t;
