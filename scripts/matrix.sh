@@ -204,21 +204,26 @@ names_entry() { # <error> <src prefix> <dst prefix> <separator> <name>...
 import re, sys, unicodedata
 err, src, dst, sep, *names = (unicodedata.normalize("NFKC", a) for a in sys.argv[1:])
 names += [re.sub(r"[\x00-\x1f]", lambda c: "\\x%02x" % ord(c[0]), n) for n in names]
+# Wine shows the start of a long text only: then the part shown need only begin a name.
+marker = " [cut short by Wine]"
+cut = err.endswith(marker)
+err = err[: -len(marker)] if cut else err
 def rel(path, prefix):
     return path[len(prefix) + 1:] if path.startswith(prefix + sep) else ""
-m = re.fullmatch(r"Error copying file: (.*) to (.*)", err, re.S)
+def named(last):
+    return last in names or (cut and last != "" and any(n.startswith(last) for n in names))
+m = re.fullmatch(r"Error copying file: (.*?)(?: to (.*))?", err, re.S)
 if m:
-    a, b = rel(m[1], src), rel(m[2], dst)
+    a = rel(m[1], src)
+    b = rel(m[2], dst) if m[2] is not None else a if cut else ""
     # A name that holds the separator itself (a backslash under Wine) cannot be named by the
     # Windows program: its source path still names it whole.
     whole = [n for n in names if sep in n and a.endswith(sep + n)]
-    ok = a == b or bool(whole)
-    b = whole[0] if whole else b
+    ok = bool(whole) or (a == b or cut and a.startswith(b)) and named(b.split(sep)[-1])
 else:
     m = re.fullmatch(r"Error creating folder:(.*)", err, re.S)
-    b = rel(m[1], dst).rstrip(sep) if m else ""
-    ok = True
-sys.exit(0 if ok and b and b.split(sep)[-1] in names else 1)
+    ok = bool(m) and named(rel(m[1], dst).rstrip(sep).split(sep)[-1])
+sys.exit(0 if ok else 1)
 EOF
 }
 
