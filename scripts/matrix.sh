@@ -218,7 +218,7 @@ if m:
     b = rel(m[2], dst) if m[2] is not None else a if cut else ""
     # A name that holds the separator itself (a backslash under Wine) cannot be named by the
     # Windows program: its source path still names it whole.
-    whole = [n for n in names if sep in n and a.endswith(sep + n)]
+    whole = [n for n in names if sep in n and (sep + a).endswith(sep + n)]
     ok = bool(whole) or (a == b or cut and a.startswith(b)) and named(b.split(sep)[-1])
 else:
     m = re.fullmatch(r"Error creating folder:(.*)", err, re.S)
