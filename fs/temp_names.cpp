@@ -14,8 +14,6 @@ constexpr size_t kHost = 4, kProcess = 5, kCounter = 2;
 constexpr size_t kLength = 2 + kHost + kProcess + kCounter;
 constexpr int kCounterValues = 36 * 36;
 constexpr const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-// Times on some file systems have a resolution of two seconds.
-constexpr int64_t kTimeSlack = 2;
 
 // n in base 36, the last `width` digits.
 std::string base36(uint64_t n, size_t width) {
@@ -124,15 +122,13 @@ bool StaleTemporary(const platform::FindRecord& entry) {
         return false;
     // Another machine's run may still be writing it.
     if (name.compare(2, kHost, host_digits()) != 0) return false;
-    // Left before this system started: no process of this boot made or touched it.
-    const int64_t booted = platform::boot_time();
-    if (entry.changed > 0 && booted > 0 && entry.changed + kTimeSlack < booted) return true;
     value(name.substr(2 + kHost, kProcess), process);
     const unsigned long me = platform::process_id() % 60466176; // five digits
     if (process == me) return false;
+    // Nobody names it once its process is gone, or once its number belongs to another program
+    // (after a restart, say). A run of this program under that number may be the one that made
+    // it, and its times cannot tell: a copy carries its source's times, and FAT keeps no time
+    // of its own for a change; so that one's are left alone.
     const unsigned long pid = static_cast<unsigned long>(process);
-    if (!platform::process_runs(pid)) return true;
-    // A process that started after the file last changed has only inherited the number.
-    const int64_t started = platform::process_started(pid);
-    return started > 0 && entry.changed > 0 && started > entry.changed + kTimeSlack;
+    return !platform::process_runs(pid) || !platform::runs_this_program(pid);
 }

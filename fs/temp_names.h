@@ -41,6 +41,6 @@ class TempName {
 inline constexpr const char* kTempFilePattern = ".l*";
 
 // Whether a listed entry is a temporary file that a process of this host left behind and
-// that no running process will still name: one last changed before this system started, or
-// of a process that has ended, or whose number a later process has taken since.
+// that no running process will still name: one of a process that has ended, or whose number
+// another program has taken since.
 bool StaleTemporary(const platform::FindRecord& entry);

@@ -28,9 +28,6 @@ struct FindRecord {
     uint64_t size;
     // The entry is a link (a symbolic link, a reparse point).
     bool link;
-    // The latest of the entry's own change, creation and write times, in seconds since
-    // 1970 (UTC); 0 when unknown.
-    int64_t changed;
     // The entry's name as library text; empty when the system's name could not be converted.
     char name[1024];
 };

@@ -53,16 +53,11 @@ ListingEnd listing_end(const Search& s) {
     return ListingEnd::failed;
 }
 
-int64_t latest_change(const struct stat& st) {
-    return static_cast<int64_t>(std::max(st.st_ctim.tv_sec, st.st_mtim.tv_sec));
-}
-
 void fill(Search& s, const char* name, bool link, bool known, FindRecord* rec) {
     const struct stat& st = s.entry.st;
     rec->link = link;
     rec->attributes = known ? attributes_of(st, hidden_name(name)) : kAttrInvalid;
     rec->size = known && !S_ISDIR(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-    rec->changed = known ? latest_change(st) : 0;
     const std::string lib = library_name(name);
     if (lib.size() >= sizeof rec->name)
         rec->name[0] = 0;

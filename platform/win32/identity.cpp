@@ -7,10 +7,13 @@
 namespace platform {
 namespace {
 
-// FILETIME (100 ns since 1601) as seconds since 1970.
-int64_t unix_seconds(const FILETIME& t) {
-    const uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    return static_cast<int64_t>(ticks / 10000000) - 11644473600;
+// The file name of a process's program, without its folder; empty when it cannot be read.
+std::wstring program_of(HANDLE process) {
+    std::wstring path(32768, L'\0');
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) return std::wstring();
+    path.resize(size);
+    return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 } // namespace
@@ -33,12 +36,6 @@ unsigned long process_id() {
     return GetCurrentProcessId();
 }
 
-int64_t boot_time() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return unix_seconds(now) - static_cast<int64_t>(GetTickCount64() / 1000);
-}
-
 bool process_runs(unsigned long process) {
     HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process));
     if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
@@ -47,13 +44,14 @@ bool process_runs(unsigned long process) {
     return running;
 }
 
-int64_t process_started(unsigned long process) {
+bool runs_this_program(unsigned long process) {
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process));
-    if (!h) return 0;
-    FILETIME created, exited, kernel, user;
-    const bool ok = GetProcessTimes(h, &created, &exited, &kernel, &user) != 0;
+    if (!h) return true;
+    const std::wstring theirs = program_of(h);
     CloseHandle(h);
-    return ok ? unix_seconds(created) : 0;
+    const std::wstring ours = program_of(GetCurrentProcess());
+    return theirs.empty() || ours.empty() ||
+           CompareStringOrdinal(theirs.c_str(), -1, ours.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 } // namespace platform

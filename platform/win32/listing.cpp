@@ -23,9 +23,6 @@ void fill(const WIN32_FIND_DATAW& d, FindRecord* rec) {
     rec->attributes = d.dwFileAttributes & ~FILE_ATTRIBUTE_REPARSE_POINT;
     rec->link = (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     rec->size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
-    const int64_t created = unix_seconds(d.ftCreationTime),
-                  written = unix_seconds(d.ftLastWriteTime);
-    rec->changed = created > written ? created : written;
     const std::string name =
         path_from_utf16(reinterpret_cast<const char16_t*>(d.cFileName), std::wcslen(d.cFileName));
     if (name.size() >= sizeof rec->name)
@@ -49,10 +46,6 @@ ListingEnd end_of_listing(DWORD error) {
 
 } // namespace
 
-int64_t unix_seconds(const FILETIME& t) {
-    const uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    return ticks == 0 ? 0 : static_cast<int64_t>(ticks / 10000000) - 11644473600;
-}
 namespace service {
 
 FindHandle find_first(const char* pattern, FindRecord* rec, ListingEnd* end) {

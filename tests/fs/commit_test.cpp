@@ -234,3 +234,61 @@ TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
     }
 }
 #endif
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
+// A waiting copy carries its source's times, and FAT keeps no change time of its own: on a FAT
+// stick another run's temporary stays while that run lives, however old it looks; it goes once
+// the run has ended, and at once where its process number now belongs to another program.
+TEST(CopyCommitter, AnotherRunsTemporariesStayWhileItLives) {
+    TempDir t;
+    FuseImage fat(t.path, "dd if=/dev/zero of=\"$img\" bs=1M count=8 status=none && "
+                          "mkfs.vfat \"$img\" && fusefat -o rw+ \"$img\" \"$mnt\"");
+    if (!fat.mounted) GTEST_SKIP() << "cannot mount a FAT image";
+    const sfs::path dst = fat.mnt / "dst";
+    sfs::create_directories(dst);
+    // The first name a process of the given number would use.
+    auto name_of = [](pid_t pid) {
+        std::string name = TempName::Take().name(), digits;
+        for (int i = 0; i < 5; pid /= 36, ++i)
+            digits.insert(digits.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[pid % 36]);
+        return name.replace(6, 7, digits + "00");
+    };
+    auto old_file = [&](const std::string& name) {
+        write_file(dst / name, "waiting");
+        const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimensat(AT_FDCWD, (dst / name).c_str(), times, 0);
+    };
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t run = fork(); // this program, as another run
+    if (run == 0) {
+        old_file(name_of(::getpid()));
+        char c = 0;
+        if (::write(ready[1], &c, 1) == 1) (void)!::read(go[0], &c, 1);
+        _exit(0);
+    }
+    const pid_t other = fork();
+    if (other == 0) {
+        ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    old_file(name_of(other));
+    EXPECT_EQ(entries(dst).size(), 2u);
+    RemoveStaleTemporaries(at(dst));
+    EXPECT_EQ(entries(dst), std::set<std::string>{name_of(run)});
+
+    EXPECT_EQ(::write(go[1], &c, 1), 1);
+    ::waitpid(run, nullptr, 0);
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    RemoveStaleTemporaries(at(dst));
+    EXPECT_TRUE(entries(dst).empty());
+    for (int fd : {ready[0], ready[1], go[0], go[1]})
+        ::close(fd);
+}
+#endif
