@@ -270,12 +270,17 @@ TEST(CopyCommitter, AnotherRunsTemporariesStayWhileItLives) {
         if (::write(ready[1], &c, 1) == 1) (void)!::read(go[0], &c, 1);
         _exit(0);
     }
+    int exec[2]; // closed by the exec: another program holds the number from then on
+    ASSERT_EQ(::pipe2(exec, O_CLOEXEC), 0);
     const pid_t other = fork();
     if (other == 0) {
         ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
         _exit(127);
     }
+    ::close(exec[1]);
     char c = 0;
+    ASSERT_EQ(::read(exec[0], &c, 1), 0);
+    ::close(exec[0]);
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
     old_file(name_of(other));
     EXPECT_EQ(entries(dst).size(), 2u);
