@@ -146,6 +146,10 @@ struct FuseImage {
     }
 };
 
+// The shell command that makes a FAT image of 16 MiB, as on a USB stick, and mounts it.
+inline const char* const kFatImage = "dd if=/dev/zero of=\"$img\" bs=1M count=16 status=none && "
+                                     "mkfs.vfat \"$img\" && fusefat -o rw+ \"$img\" \"$mnt\"";
+
 #endif
 
 } // namespace fstest

@@ -212,8 +212,7 @@ TEST(CopyJob, LargeFileAdvancesByPiecesAndCancelDropsIt) {
 // copies, with no stray file left behind.
 TEST(CopyJob, FatStick) {
     TempDir t;
-    FuseImage fat(t.path, "dd if=/dev/zero of=\"$img\" bs=1M count=16 status=none && "
-                          "mkfs.vfat \"$img\" && fusefat -o rw+ \"$img\" \"$mnt\"");
+    FuseImage fat(t.path, kFatImage);
     if (!fat.mounted) GTEST_SKIP() << "cannot mount a FAT image";
     write_file(t / "src" / "sub" / "big", pattern(3 * 1024 * 1024 + 7));
     write_file(t / "src" / "Mixed.Txt", "m");

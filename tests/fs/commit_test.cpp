@@ -243,8 +243,7 @@ TEST(CopyCommitter, KilledAtAFlushOrANamingThenRunAgain) {
 // the run has ended, and at once where its process number now belongs to another program.
 TEST(CopyCommitter, AnotherRunsTemporariesStayWhileItLives) {
     TempDir t;
-    FuseImage fat(t.path, "dd if=/dev/zero of=\"$img\" bs=1M count=8 status=none && "
-                          "mkfs.vfat \"$img\" && fusefat -o rw+ \"$img\" \"$mnt\"");
+    FuseImage fat(t.path, kFatImage);
     if (!fat.mounted) GTEST_SKIP() << "cannot mount a FAT image";
     const sfs::path dst = fat.mnt / "dst";
     sfs::create_directories(dst);
